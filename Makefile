@@ -1,0 +1,26 @@
+# Tintwell: the two commands a developer needs.
+#   make run    build, start the stand-in messenger and Tintwell (a demo)
+#   make test   build both architectures and run every test under Wine
+SHELL := /bin/bash
+.SHELLFLAGS := -euo pipefail -c
+
+.PHONY: test run build deps clean
+
+deps:
+	bash scripts/install-deps.sh
+
+build: deps
+	cmake --preset x64
+	cmake --build --preset x64
+	cmake --preset x86
+	cmake --build --preset x86
+
+test: build
+	ctest --preset x86
+	ctest --preset x64
+
+run: build
+	bash scripts/demo.sh
+
+clean:
+	rm -rf build dist

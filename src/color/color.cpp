@@ -1,0 +1,26 @@
+#include "color/color.h"
+
+std::uint32_t PackPreviewColor(const ChannelTriple& color) {
+  return static_cast<std::uint32_t>(color.red) |
+         static_cast<std::uint32_t>(color.green) << 8 |
+         static_cast<std::uint32_t>(color.blue) << 16;
+}
+
+ChannelTriple ApplyWhiteRule(const ChannelTriple& color) {
+  constexpr std::int16_t kFull = 255;
+  if (color.red == kFull && color.green == kFull && color.blue == kFull) {
+    return {kFull, kFull - 1, kFull};
+  }
+  return color;
+}
+
+std::wstring BuildColorRecord(const ChannelTriple& color) {
+  return {static_cast<wchar_t>(color.red), static_cast<wchar_t>(color.green),
+          static_cast<wchar_t>(color.blue), L'\0'};
+}
+
+std::wstring BuildAccountKeyPath(std::wstring_view signin_name) {
+  std::wstring path{kAccountKeyPrefix};
+  path += signin_name;
+  return path;
+}

@@ -1,0 +1,40 @@
+// The program's one fatal path: a failed call that the program cannot go on
+// after is thrown as a Failure, shown in one error box, and ends the program.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <new>
+#include <string>
+
+struct Failure {
+  HRESULT code;
+  std::wstring description;
+};
+
+// The system's own description of the code.
+Failure FailureFromHresult(HRESULT code);
+Failure FailureFromLastError();
+
+// Shows the error's number and description, titled with the program's title,
+// modal to owner (which may be null).
+void ShowFatalError(HWND owner, const Failure& failure);
+
+// Runs action. When it fails, the fatal box is shown and false returned: the
+// caller then ends the program. No exception leaves, so this is safe to call
+// from a window procedure or a COM callback.
+template <typename Action>
+[[nodiscard]] bool RunOrShowFatal(HWND owner, Action&& action) noexcept {
+  try {
+    action();
+    return true;
+  } catch (const Failure& failure) {
+    ShowFatalError(owner, failure);
+  } catch (const std::bad_alloc&) {
+    ShowFatalError(owner, FailureFromHresult(E_OUTOFMEMORY));
+  } catch (const std::exception&) {
+    ShowFatalError(owner, FailureFromHresult(E_UNEXPECTED));
+  }
+  return false;
+}

@@ -1,0 +1,143 @@
+#include "registry/reg.h"
+
+#include <array>
+#include <memory>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "resources/program.h"
+
+namespace reg {
+namespace {
+
+struct KeyCloser {
+  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+const std::array<std::pair<std::wstring_view, HKEY>, 7> kRootKeys{{
+    {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {L"HKEY_USERS", HKEY_USERS},
+    {L"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
+    {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+    {L"HKEY_DYN_DATA", HKEY_DYN_DATA},
+}};
+
+void ShowIncorrectFormat(const std::wstring& path, HWND owner) {
+  const std::wstring text = L"Incorrect Format:\n\n" + path;
+  MessageBoxW(owner, text.c_str(), kProgramTitle, MB_OK);
+}
+
+std::optional<std::vector<BYTE>> ToBytes(std::wstring_view data) {
+  std::vector<BYTE> bytes;
+  bytes.reserve(data.size());
+  for (const wchar_t code : data) {
+    if (code > 0xFF) {
+      return std::nullopt;
+    }
+    bytes.push_back(static_cast<BYTE>(code));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+HKEY RootKeyFromName(std::wstring_view name) {
+  for (const auto& [root_name, root] : kRootKeys) {
+    if (name == root_name) {
+      return root;
+    }
+  }
+  return nullptr;
+}
+
+bool SplitRegistryPath(std::wstring& path, HKEY& root, HWND owner) {
+  root = nullptr;
+  if (!path.starts_with(L"HKEY_") || path.ends_with(L'\\')) {
+    ShowIncorrectFormat(path, owner);
+    return false;
+  }
+  const std::size_t separator = path.find(L'\\');
+  if (separator == std::wstring::npos) {
+    root = RootKeyFromName(path);
+    path.clear();
+  } else {
+    root = RootKeyFromName(std::wstring_view{path}.substr(0, separator));
+    path.erase(0, separator + 1);
+  }
+  return true;
+}
+
+std::optional<std::string> ToAnsiExactly(std::wstring_view text) {
+  if (text.empty()) {
+    return std::string{};
+  }
+  if (text.find(L'\0') != std::wstring_view::npos) {
+    return std::nullopt;
+  }
+  // The UTF-8 code page takes neither the best-fit flag nor the default-character
+  // report; the round trip below catches every inexact conversion anyway.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  const int wide_length = static_cast<int>(text.size());
+  BOOL used_default = FALSE;
+  BOOL* const used_default_out = utf8 ? nullptr : &used_default;
+  const int length = WideCharToMultiByte(CP_ACP, flags, text.data(), wide_length, nullptr, 0,
+                                         nullptr, used_default_out);
+  if (length <= 0) {
+    return std::nullopt;
+  }
+  std::string ansi(static_cast<std::size_t>(length), '\0');
+  if (WideCharToMultiByte(CP_ACP, flags, text.data(), wide_length, ansi.data(), length, nullptr,
+                          used_default_out) != length ||
+      used_default) {
+    return std::nullopt;
+  }
+  std::wstring back(text.size(), L'\0');
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), length, back.data(),
+                          wide_length) != wide_length ||
+      back != text) {
+    return std::nullopt;
+  }
+  return ansi;
+}
+
+WriteOutcome WriteBinaryValue(std::wstring_view path, std::wstring_view value_name,
+                              std::wstring_view data, HWND owner) {
+  std::wstring sub_key{path};
+  HKEY root = nullptr;
+  if (!SplitRegistryPath(sub_key, root, owner)) {
+    return {WriteStatus::kPathRejected};
+  }
+  if (root == nullptr) {
+    return {WriteStatus::kUnknownRoot};
+  }
+  const std::optional<std::string> ansi_sub_key = ToAnsiExactly(sub_key);
+  const std::optional<std::string> ansi_value_name = ToAnsiExactly(value_name);
+  if (!ansi_sub_key || !ansi_value_name) {
+    return {WriteStatus::kNotRepresentable};
+  }
+  const std::optional<std::vector<BYTE>> bytes = ToBytes(data);
+  if (!bytes) {
+    return {WriteStatus::kDataOutOfRange};
+  }
+
+  HKEY opened = nullptr;
+  if (const LSTATUS error = RegOpenKeyExA(root, ansi_sub_key->c_str(), 0, KEY_WRITE, &opened);
+      error != ERROR_SUCCESS) {
+    return {WriteStatus::kKeyNotOpened, error};
+  }
+  const UniqueKey key{opened};
+  if (const LSTATUS error =
+          RegSetValueExA(key.get(), ansi_value_name->c_str(), 0, REG_BINARY, bytes->data(),
+                         static_cast<DWORD>(bytes->size()));
+      error != ERROR_SUCCESS) {
+    return {WriteStatus::kValueNotSet, error};
+  }
+  return {WriteStatus::kWritten};
+}
+
+}  // namespace reg
