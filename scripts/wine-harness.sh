@@ -66,10 +66,9 @@ free_display() {
 start() {
   (
     flock 9
-    prepare_prefix
     [ -f "$state_file" ] && exit 0
-    local display=${DISPLAY:-} xvfb_pid=""
-    if [ -z "$display" ]; then
+    local xvfb_pid=""
+    if [ -z "${DISPLAY:-}" ]; then
       local n
       n=$(free_display)
       Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
@@ -78,10 +77,15 @@ start() {
         [ -e "/tmp/.X11-unix/X$n" ] && break
         sleep 0.05
       done
-      [ -e "/tmp/.X11-unix/X$n" ] || { echo "error: Xvfb :$n did not start" >&2; exit 1; }
-      display=":$n"
+      if [ ! -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+        echo "error: Xvfb :$n did not start" >&2
+        exit 1
+      fi
+      export DISPLAY=":$n"
     fi
-    printf 'DISPLAY=%s\nXVFB_PID=%s\n' "$display" "$xvfb_pid" >"$state_file"
+    # Wine's desktop process takes its display from whoever starts it first.
+    prepare_prefix
+    printf 'DISPLAY=%s\nXVFB_PID=%s\n' "$DISPLAY" "$xvfb_pid" >"$state_file"
   ) 9>"$state_dir/lock"
 }
 
@@ -94,6 +98,8 @@ stop() {
     "$wine_dir/wineserver" -k 2>/dev/null || true
     if [ -n "$XVFB_PID" ]; then
       kill "$XVFB_PID" 2>/dev/null || true
+      # Its display number is free again only once it has gone.
+      while kill -0 "$XVFB_PID" 2>/dev/null; do sleep 0.05; done
     fi
     rm -f "$state_file"
   ) 9>"$state_dir/lock"

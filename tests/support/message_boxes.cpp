@@ -56,6 +56,22 @@ SeenBox Describe(HWND box) {
   return seen;
 }
 
+struct Search {
+  DWORD process_id;
+  std::vector<HWND> boxes;
+};
+
+BOOL CALLBACK CollectBox(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<Search*>(context);
+  DWORD owner_process = 0;
+  GetWindowThreadProcessId(window, &owner_process);
+  if (owner_process == search->process_id && IsWindowVisible(window) &&
+      ClassOf(window) == L"#32770") {
+    search->boxes.push_back(window);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 MessageBoxWatcher::MessageBoxWatcher(DWORD process_id)
@@ -80,22 +96,8 @@ DWORD WINAPI MessageBoxWatcher::Watch(void* self) {
 }
 
 void MessageBoxWatcher::CloseNewBoxes() {
-  struct Search {
-    DWORD process_id;
-    std::vector<HWND> boxes;
-  } search{process_id_, {}};
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(context);
-        DWORD owner_process = 0;
-        GetWindowThreadProcessId(window, &owner_process);
-        if (owner_process == search->process_id && IsWindowVisible(window) &&
-            ClassOf(window) == L"#32770") {
-          search->boxes.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  Search search{process_id_, {}};
+  EnumWindows(&CollectBox, reinterpret_cast<LPARAM>(&search));
   // A closed box's handle may be given to the next one.
   std::erase_if(handled_, [](HWND box) { return !IsWindow(box); });
   for (HWND box : search.boxes) {
