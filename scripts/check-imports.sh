@@ -4,7 +4,7 @@
 set -euo pipefail
 objdump=$1
 shift
-allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|msvcrt|comctl32|uxtheme)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|msvcrt|comctl32|uxtheme|shell32)\.dll$'
 status=0
 for exe in "$@"; do
   dlls=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)

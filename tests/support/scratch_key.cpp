@@ -75,13 +75,7 @@ void ScratchKey::CreateChild(const std::wstring& relative) const {
 }
 
 bool ScratchKey::HasChild(const std::wstring& relative) const {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, Join(sub_key_, relative).c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
+  return KeyExists(HKEY_CURRENT_USER, Join(sub_key_, relative));
 }
 
 void ScratchKey::SetValue(const std::wstring& relative, const std::wstring& name, DWORD type,
@@ -98,6 +92,15 @@ std::optional<RegistryValue> ScratchKey::Value(const std::wstring& relative,
 
 std::vector<std::wstring> ScratchKey::Snapshot() const {
   return SnapshotKey(HKEY_CURRENT_USER, sub_key_);
+}
+
+bool KeyExists(HKEY root, const std::wstring& sub_key, REGSAM view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, sub_key.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
 }
 
 std::optional<RegistryValue> ReadValue(HKEY root, const std::wstring& sub_key,

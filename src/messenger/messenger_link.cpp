@@ -1,0 +1,116 @@
+#include "messenger/messenger_link.h"
+
+#include <memory>
+
+#include "color/failure.h"
+#include "messenger/event_sink.h"
+#include "messenger/messenger_ids.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+struct VariantClearer {
+  void operator()(VARIANT* value) const noexcept { VariantClear(value); }
+};
+
+std::wstring TakeString(BSTR& text) {
+  std::wstring taken = text == nullptr ? std::wstring{} : std::wstring{text, SysStringLen(text)};
+  SysFreeString(text);
+  text = nullptr;
+  return taken;
+}
+
+// What the messenger said went wrong: its own description when it gave one
+// (error objects do not cross processes, the exception record does).
+Failure FailureFromException(EXCEPINFO& exception) {
+  if (exception.pfnDeferredFillIn != nullptr) {
+    exception.pfnDeferredFillIn(&exception);
+  }
+  TakeString(exception.bstrSource);
+  TakeString(exception.bstrHelpFile);
+  std::wstring description = TakeString(exception.bstrDescription);
+  const HRESULT code = FAILED(exception.scode) ? exception.scode : DISP_E_EXCEPTION;
+  Failure failure = FailureFromHresult(code);
+  if (!description.empty()) {
+    failure.description = std::move(description);
+  }
+  return failure;
+}
+
+}  // namespace
+
+HRESULT MessengerLink::Open() {
+  Close();
+  ComPtr<IDispatch> messenger;
+  // The default interface is dual, so it is an IDispatch as well.
+  HRESULT status = CoCreateInstance(messenger_ids::kMessengerClass, nullptr, CLSCTX_ALL,
+                                    messenger_ids::kMessengerDefaultInterface,
+                                    reinterpret_cast<void**>(messenger.GetAddressOf()));
+  if (FAILED(status)) {
+    return status;
+  }
+  LPOLESTR name = const_cast<LPOLESTR>(messenger_ids::kSigninNameProperty);
+  DISPID signin_name_id = DISPID_UNKNOWN;
+  status = messenger->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &signin_name_id);
+  if (FAILED(status)) {
+    return status;
+  }
+  ComPtr<IConnectionPointContainer> container;
+  status = messenger.As(&container);
+  if (FAILED(status)) {
+    return status;
+  }
+  ComPtr<IConnectionPoint> events;
+  status = container->FindConnectionPoint(messenger_ids::kMessengerEvents, &events);
+  if (FAILED(status)) {
+    return status;
+  }
+  ComPtr<IDispatch> sink;
+  sink.Attach(new EventSink);
+  DWORD cookie = 0;
+  status = events->Advise(sink.Get(), &cookie);
+  if (FAILED(status)) {
+    return status;
+  }
+  messenger_ = std::move(messenger);
+  events_ = std::move(events);
+  cookie_ = cookie;
+  signin_name_id_ = signin_name_id;
+  return S_OK;
+}
+
+std::wstring MessengerLink::SigninName() const {
+  if (!messenger_) {
+    throw FailureFromHresult(CO_E_OBJNOTCONNECTED);
+  }
+  DISPPARAMS no_arguments{};
+  VARIANT result;
+  VariantInit(&result);
+  const std::unique_ptr<VARIANT, VariantClearer> result_owner{&result};
+  EXCEPINFO exception{};
+  const HRESULT status =
+      messenger_->Invoke(signin_name_id_, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                         &no_arguments, &result, &exception, nullptr);
+  if (status == DISP_E_EXCEPTION) {
+    throw FailureFromException(exception);
+  }
+  if (FAILED(status)) {
+    throw FailureFromHresult(status);
+  }
+  if (const HRESULT converted = VariantChangeType(&result, &result, 0, VT_BSTR);
+      FAILED(converted)) {
+    throw FailureFromHresult(converted);
+  }
+  return {V_BSTR(&result), SysStringLen(V_BSTR(&result))};
+}
+
+void MessengerLink::Close() noexcept {
+  if (events_ && cookie_ != 0) {
+    events_->Unadvise(cookie_);  // fails harmlessly when the messenger is gone
+  }
+  cookie_ = 0;
+  events_.Reset();
+  messenger_.Reset();
+  signin_name_id_ = DISPID_UNKNOWN;
+}

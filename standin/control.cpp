@@ -1,0 +1,89 @@
+#include "standin/control.h"
+
+#include <memory>
+
+#include "standin/server.h"
+
+namespace {
+
+constexpr ULONG_PTR kCommandTag = 0x54574D53;  // "TWMS"
+
+bool Execute(const std::wstring& command) {
+  Server& server = Server::Instance();
+  if (command == L"ping") {
+    return true;
+  }
+  if (command.starts_with(L"signin:")) {
+    server.SignIn(command.substr(7));
+    return true;
+  }
+  if (command == L"signout") {
+    server.SignOut();
+    return true;
+  }
+  if (command == L"fire") {
+    server.FireEvents();
+    return true;
+  }
+  if (command == L"quit") {
+    PostQuitMessage(0);
+    return true;
+  }
+  return false;
+}
+
+LRESULT CALLBACK ControlProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COPYDATA) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    if (data->dwData != kCommandTag || data->cbData % sizeof(wchar_t) != 0) {
+      return FALSE;
+    }
+    const std::wstring command{static_cast<const wchar_t*>(data->lpData),
+                               data->cbData / sizeof(wchar_t)};
+    return Execute(command) ? TRUE : FALSE;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+};
+
+}  // namespace
+
+bool CreateControlWindow() {
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = &ControlProcedure;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.lpszClassName = kControlWindowClass;
+  if (RegisterClassW(&window_class) == 0) {
+    return false;
+  }
+  return CreateWindowExW(0, kControlWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         window_class.hInstance, nullptr) != nullptr;
+}
+
+int SendControlCommand(const std::wstring& command) {
+  const HWND control = FindWindowExW(HWND_MESSAGE, nullptr, kControlWindowClass, nullptr);
+  if (control == nullptr) {
+    return 2;
+  }
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(control, &process_id);
+  const std::unique_ptr<void, HandleCloser> process{OpenProcess(SYNCHRONIZE, FALSE, process_id)};
+
+  COPYDATASTRUCT data{kCommandTag, static_cast<DWORD>(command.size() * sizeof(wchar_t)),
+                      const_cast<wchar_t*>(command.data())};
+  DWORD_PTR answer = FALSE;
+  if (SendMessageTimeoutW(control, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                          SMTO_ABORTIFHUNG, 10000, &answer) == 0) {
+    return 2;
+  }
+  if (answer != TRUE) {
+    return 1;
+  }
+  if (command == L"quit" && process) {
+    WaitForSingleObject(process.get(), 10000);
+  }
+  return 0;
+}

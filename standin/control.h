@@ -1,0 +1,17 @@
+// Lets a second process drive the running stand-in: sign in and out, raise an
+// event, quit. Commands travel as WM_COPYDATA to a message-only window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+inline constexpr wchar_t kControlWindowClass[] = L"TintwellMessengerStandinControl";
+
+// Creates the running stand-in's control window; false when that fails.
+bool CreateControlWindow();
+
+// Sends command ("ping", "signin:NAME", "signout", "fire", "quit") to the
+// running stand-in; returns the process exit code (0 done, 1 refused, 2 none
+// running). "quit" waits until that stand-in has ended.
+int SendControlCommand(const std::wstring& command);

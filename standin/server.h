@@ -1,0 +1,42 @@
+// The stand-in messenger's state: who is signed in, and which automation
+// objects are alive (to raise events at them and to know when to end).
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class MessengerObject;
+
+// What MySigninName fails with while nobody is signed in.
+inline constexpr HRESULT kNotSignedIn = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0201);
+inline constexpr wchar_t kNotSignedInDescription[] = L"Nobody is signed in to the messenger.";
+
+class Server {
+ public:
+  static Server& Instance();
+
+  // Launched by COM, the server ends with its last object; started by hand,
+  // it runs until told to quit.
+  void EndWithLastObject(bool end) { end_with_last_object_ = end; }
+
+  const std::optional<std::wstring>& signin_name() const { return signin_name_; }
+  // Like the messenger at sign-in, creates the account's settings key.
+  void SignIn(const std::wstring& name);
+  void SignOut() { signin_name_.reset(); }
+
+  void Add(MessengerObject* object);
+  void Remove(MessengerObject* object);
+  void LockServer(bool lock);
+  void FireEvents();
+
+ private:
+  void EndIfUnused();
+
+  std::optional<std::wstring> signin_name_;
+  std::vector<MessengerObject*> objects_;
+  int locks_ = 0;
+  bool end_with_last_object_ = false;
+};

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "color/failure.h"
+#include "messenger/messenger_link.h"
+#include "standin/registration.h"
+#include "standin/server.h"
+#include "support/processes.h"
+#include "support/scratch_key.h"
+
+namespace {
+
+const std::wstring kSettings = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\";
+
+// A name no other test or run uses, so its account key can be removed afterwards.
+std::wstring UniqueName(const std::wstring& base) {
+  return base + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+         std::to_wstring(GetTickCount64());
+}
+
+class MessengerLinkTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    StandinMessenger::StopAll();
+  }
+  void TearDown() override {
+    StandinMessenger::StopAll();
+    StandinMessenger::Unregister();
+    for (const std::wstring& name : accounts_) {
+      RegDeleteKeyW(HKEY_CURRENT_USER, (kSettings + name).c_str());
+    }
+    CoUninitialize();
+  }
+  std::wstring Account(const std::wstring& base) {
+    accounts_.push_back(UniqueName(base));
+    return accounts_.back();
+  }
+
+  std::vector<std::wstring> accounts_;
+};
+
+Failure SigninFailure(const MessengerLink& link) {
+  try {
+    link.SigninName();
+  } catch (const Failure& failure) {
+    return failure;
+  }
+  ADD_FAILURE() << "the sign-in name was given";
+  return {};
+}
+
+TEST_F(MessengerLinkTest, OpenFailsCleanlyWhenNoMessengerIsRegistered) {
+  ASSERT_EQ(StandinMessenger::Unregister(), 0);
+  MessengerLink link;
+  EXPECT_EQ(link.Open(), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(SigninFailure(link).code, CO_E_OBJNOTCONNECTED);
+}
+
+TEST_F(MessengerLinkTest, AnswersTheSigninNameUnchanged) {
+  ASSERT_EQ(StandinMessenger::Register(), 0);
+  StandinMessenger standin{L"/signedout"};
+  ASSERT_TRUE(standin.started());
+  MessengerLink link;
+  ASSERT_HRESULT_SUCCEEDED(link.Open());
+  for (const std::wstring& name :
+       {Account(L"anna@example.com"), Account(L"o'neil+im@example.org"),
+        Account(L"Zo\xEB \x674E\x5A1C@example.net")}) {
+    ASSERT_EQ(StandinMessenger::Control(L"signin:" + name), 0);
+    EXPECT_EQ(link.SigninName(), name);
+  }
+  // Signing in made the accounts' settings keys, as the messenger does.
+  for (const std::wstring& name : accounts_) {
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kSettings + name));
+  }
+}
+
+TEST_F(MessengerLinkTest, ComLaunchesTheRegisteredMessenger) {
+  const std::wstring name = Account(L"launched@example.com");
+  ASSERT_EQ(StandinMessenger::Register(L"\"/signin:" + name + L"\""), 0);
+  ASSERT_FALSE(StandinMessenger::IsRunning());
+  {
+    MessengerLink link;
+    ASSERT_HRESULT_SUCCEEDED(link.Open());
+    EXPECT_TRUE(StandinMessenger::IsRunning());
+    EXPECT_EQ(link.SigninName(), name);
+  }
+  // Launched by COM, it ends with its last client.
+  const ULONGLONG deadline = GetTickCount64() + 5000;
+  while (StandinMessenger::IsRunning() && GetTickCount64() < deadline) {
+    Sleep(20);
+  }
+  EXPECT_FALSE(StandinMessenger::IsRunning());
+}
+
+TEST_F(MessengerLinkTest, SignedOutGivesTheMessengersErrorAndDescription) {
+  ASSERT_EQ(StandinMessenger::Register(), 0);
+  StandinMessenger standin{L"/signedout"};
+  MessengerLink link;
+  ASSERT_HRESULT_SUCCEEDED(link.Open());
+  const Failure failure = SigninFailure(link);
+  EXPECT_EQ(failure.code, kNotSignedIn);
+  EXPECT_EQ(failure.description, kNotSignedInDescription);
+}
+
+TEST_F(MessengerLinkTest, EventsAreAcceptedAndIgnored) {
+  const std::wstring name = Account(L"events@example.com");
+  ASSERT_EQ(StandinMessenger::Register(), 0);
+  StandinMessenger standin{L"\"/signin:" + name + L"\""};
+  MessengerLink link;
+  ASSERT_HRESULT_SUCCEEDED(link.Open());
+  EXPECT_EQ(StandinMessenger::Control(L"fire"), 0);
+  EXPECT_EQ(StandinMessenger::Control(L"fire"), 0);
+  EXPECT_EQ(link.SigninName(), name);
+}
+
+TEST_F(MessengerLinkTest, AKilledMessengerFailsTheNextQueryPromptly) {
+  const std::wstring name = Account(L"killed@example.com");
+  ASSERT_EQ(StandinMessenger::Register(), 0);
+  {
+    StandinMessenger standin{L"\"/signin:" + name + L"\""};
+    MessengerLink link;
+    ASSERT_HRESULT_SUCCEEDED(link.Open());
+    standin.Kill();
+    const ULONGLONG asked = GetTickCount64();
+    const Failure failure = SigninFailure(link);
+    EXPECT_LT(GetTickCount64() - asked, 5000u);
+    EXPECT_EQ(failure.code, HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
+    EXPECT_FALSE(failure.description.empty());
+    link.Close();
+  }
+  // A messenger started afresh serves again.
+  ResetComActivation();
+  StandinMessenger again{L"\"/signin:" + name + L"\""};
+  MessengerLink link;
+  ASSERT_HRESULT_SUCCEEDED(link.Open());
+  EXPECT_EQ(link.SigninName(), name);
+}
+
+TEST_F(MessengerLinkTest, RegistrationIsRemovedWithoutTrace) {
+  const std::wstring library = L"Software\\Classes\\TypeLib\\{CF21CFD4-417B-4CFF-8C39-C84F6B3CCDC8}";
+  const std::vector<std::wstring> keys{
+      L"Software\\Classes\\CLSID\\{B69003B3-C55E-4B48-836C-BC5946FC3B28}",
+      L"Software\\Classes\\Interface\\{D50C3186-0F89-48F8-B204-3604629DEE10}",
+      L"Software\\Classes\\Interface\\{D50C3386-0F89-48F8-B204-3604629DEE10}",
+      L"Software\\Classes\\Interface\\{C9A6A6B6-9BC1-43A5-B06B-E58874EEBC96}", library};
+  auto present = [](const std::wstring& key, REGSAM view) {
+    return KeyExists(HKEY_LOCAL_MACHINE, key, view);
+  };
+  ASSERT_EQ(StandinMessenger::Register(), 0);
+  for (const std::wstring& key : keys) {
+    EXPECT_TRUE(present(key, KEY_WOW64_64KEY)) << key;
+  }
+  ASSERT_EQ(StandinMessenger::Unregister(), 0);
+  for (const std::wstring& key : keys) {
+    EXPECT_FALSE(present(key, KEY_WOW64_64KEY)) << key;
+    EXPECT_FALSE(present(key, KEY_WOW64_32KEY)) << key;
+  }
+}
+
+TEST(QuoteArgument, SurvivesTheCommandLineParser) {
+  for (const std::wstring argument : {L"/signin:a b", L"a\"b", L"a\\\"b", L"ends\\", L"",
+                                      L"C:\\dir name\\x.exe", L"two\\\\\"quotes\"\\"}) {
+    const std::wstring command_line = L"program " + QuoteArgument(argument);
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(command_line.c_str(), &count);
+    ASSERT_NE(argv, nullptr);
+    EXPECT_EQ(count, 2) << command_line;
+    EXPECT_EQ(argv[count - 1], argument) << command_line;
+    LocalFree(argv);
+  }
+}
+
+}  // namespace

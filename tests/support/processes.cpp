@@ -1,0 +1,136 @@
+#include "support/processes.h"
+
+#include "standin/control.h"
+
+namespace {
+
+bool Launch(const std::wstring& program, const std::wstring& arguments,
+            PROCESS_INFORMATION& process) {
+  std::wstring command_line = L"\"" + program + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  return CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process) != FALSE;
+}
+
+void CloseProcess(PROCESS_INFORMATION& process) {
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  process = {};
+}
+
+bool WaitUntil(bool (*condition)(), DWORD timeout_ms) {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  while (!condition()) {
+    if (GetTickCount64() >= deadline) {
+      return false;
+    }
+    Sleep(10);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WaitPumping(HANDLE handle, DWORD timeout_ms) {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) {
+      return false;
+    }
+    const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE,
+                                                   static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    if (result == WAIT_OBJECT_0) {
+      return true;
+    }
+    if (result != WAIT_OBJECT_0 + 1) {
+      return false;
+    }
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+}
+
+int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
+  PROCESS_INFORMATION process{};
+  if (!Launch(program, arguments, process)) {
+    return -1;
+  }
+  DWORD exit_code = static_cast<DWORD>(-1);
+  if (WaitPumping(process.hProcess, timeout_ms)) {
+    GetExitCodeProcess(process.hProcess, &exit_code);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+  }
+  CloseProcess(process);
+  return static_cast<int>(exit_code);
+}
+
+std::wstring StandinMessenger::Path() { return L"" TINTWELL_STANDIN_PATH; }
+
+int StandinMessenger::Control(const std::wstring& command) {
+  return RunProgram(Path(), L"\"/ctl:" + command + L"\"");
+}
+
+int StandinMessenger::Register(const std::wstring& arguments) {
+  return RunProgram(Path(), L"/regserver " + arguments);
+}
+
+int StandinMessenger::Unregister() { return RunProgram(Path(), L"/unregserver"); }
+
+bool StandinMessenger::IsRunning() {
+  return FindWindowExW(HWND_MESSAGE, nullptr, kControlWindowClass, nullptr) != nullptr;
+}
+
+void StandinMessenger::StopAll() {
+  while (IsRunning() && Control(L"quit") == 0) {
+  }
+  ResetComActivation();
+}
+
+StandinMessenger::StandinMessenger(const std::wstring& arguments) {
+  started_ = Launch(Path(), arguments, process_) &&
+             WaitUntil([] { return IsRunning(); }, 10000);
+}
+
+StandinMessenger::~StandinMessenger() {
+  if (process_.hProcess == nullptr) {
+    return;
+  }
+  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+    Control(L"quit");
+    if (!WaitPumping(process_.hProcess, 10000)) {
+      TerminateProcess(process_.hProcess, 1);
+    }
+  }
+  CloseProcess(process_);
+}
+
+void StandinMessenger::Kill() {
+  TerminateProcess(process_.hProcess, 9);
+  WaitForSingleObject(process_.hProcess, INFINITE);
+  WaitUntil([] { return !IsRunning(); }, 5000);
+}
+
+void ResetComActivation() {
+  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (manager == nullptr) {
+    return;
+  }
+  if (const SC_HANDLE service = OpenServiceW(manager, L"RpcSs", SERVICE_STOP | SERVICE_QUERY_STATUS)) {
+    SERVICE_STATUS status{};
+    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+      for (int i = 0; i < 500 && QueryServiceStatus(service, &status) &&
+                      status.dwCurrentState != SERVICE_STOPPED;
+           ++i) {
+        Sleep(10);
+      }
+    }
+    CloseServiceHandle(service);
+  }
+  CloseServiceHandle(manager);
+}
