@@ -4,6 +4,7 @@
 #include <wrl/client.h>
 
 #include "messenger/messenger_ids.h"
+#include "standin/command_line.h"
 
 namespace {
 
@@ -36,23 +37,6 @@ HRESULT SetDefaultValue(const std::wstring& sub_key, const std::wstring& value) 
 }
 
 }  // namespace
-
-std::wstring QuoteArgument(const std::wstring& argument) {
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes double only before a quote, which itself gets one more.
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
-}
 
 HRESULT RegisterServer(const std::optional<std::wstring>& signin_name) {
   std::wstring path = ModulePath();

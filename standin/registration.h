@@ -15,6 +15,3 @@ inline constexpr GUID kStandinLibrary = {
 // When COM launches the server, it runs signed in as signin_name, if given.
 HRESULT RegisterServer(const std::optional<std::wstring>& signin_name);
 HRESULT UnregisterServer();
-
-// One argument quoted so that CommandLineToArgvW gives it back unchanged.
-std::wstring QuoteArgument(const std::wstring& argument);

@@ -5,7 +5,7 @@
 
 #include "color/failure.h"
 #include "messenger/messenger_link.h"
-#include "standin/registration.h"
+#include "standin/command_line.h"
 #include "standin/server.h"
 #include "support/processes.h"
 #include "support/scratch_key.h"

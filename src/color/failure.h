@@ -8,6 +8,9 @@
 #include <new>
 #include <string>
 
+// The program's exit code after the fatal error box.
+inline constexpr int kFatalExitCode = 1;
+
 struct Failure {
   HRESULT code;
   std::wstring description;

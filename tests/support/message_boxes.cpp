@@ -18,24 +18,92 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-std::wstring IconName(HICON icon) {
-  if (icon == nullptr) {
-    return L"none";
+// What the icon looks like on screen, as 32-bit pixels: icon handles are not
+// shared between processes, so a box in another process is recognised by
+// comparing what it shows with the system icons drawn here on the same
+// background.
+std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height) {
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  format.bmiHeader.biWidth = width;
+  format.bmiHeader.biHeight = -height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const HBITMAP bitmap = CreateDIBSection(memory, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+  GdiFlush();
+  const auto* pixels = static_cast<const DWORD*>(bits);
+  std::vector<DWORD> image(pixels, pixels + static_cast<std::size_t>(width) * height);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return image;
+}
+
+std::vector<DWORD> Drawn(LPCWSTR system_icon, COLORREF background, int width, int height) {
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  const HBRUSH brush = CreateSolidBrush(background);
+  const RECT area{0, 0, width, height};
+  FillRect(memory, &area, brush);
+  DeleteObject(brush);
+  DrawIconEx(memory, 0, 0, LoadIconW(nullptr, system_icon), 0, 0, 0, nullptr, DI_NORMAL);
+  std::vector<DWORD> image = Capture(memory, 0, 0, width, height);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return image;
+}
+
+std::wstring IconShown(HWND icon_control) {
+  RECT area{};
+  GetWindowRect(icon_control, &area);
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  const HDC screen = GetDC(nullptr);
+  const std::vector<DWORD> shown = Capture(screen, area.left, area.top, width, height);
+  ReleaseDC(nullptr, screen);
+  if (shown.empty()) {
+    return L"other";
   }
-  if (icon == LoadIconW(nullptr, IDI_HAND)) {
+  const DWORD corner = shown.front();
+  const COLORREF background = RGB(GetBValue(corner), GetGValue(corner), GetRValue(corner));
+  if (shown == Drawn(IDI_HAND, background, width, height)) {
     return L"critical";
   }
-  if (icon == LoadIconW(nullptr, IDI_ASTERISK)) {
+  if (shown == Drawn(IDI_ASTERISK, background, width, height)) {
     return L"information";
   }
   return L"other";
+}
+
+std::wstring IconName(HWND icon_control) {
+  if (icon_control == nullptr) {
+    return L"none";
+  }
+  // A box just shown may not have painted its icon yet.
+  std::wstring name;
+  for (int attempt = 0; attempt < 50 && (name = IconShown(icon_control)) == L"other"; ++attempt) {
+    UpdateWindow(icon_control);
+    Sleep(5);
+  }
+  return name;
 }
 
 SeenBox Describe(HWND box) {
   SeenBox seen;
   seen.title = TextOf(box);
   seen.owner = GetWindow(box, GW_OWNER);
-  HICON icon = nullptr;
+  HWND icon = nullptr;
   for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
     if (!IsWindowVisible(child)) {
@@ -47,8 +115,8 @@ SeenBox Describe(HWND box) {
     } else if (kind == L"Static" && GetDlgCtrlID(child) == 0xFFFF) {
       seen.text = TextOf(child);
     } else if (kind == L"Static") {
-      if (const auto shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0))) {
-        icon = shown;
+      if (SendMessageW(child, STM_GETICON, 0, 0) != 0) {
+        icon = child;
       }
     }
   }

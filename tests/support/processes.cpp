@@ -1,5 +1,6 @@
 #include "support/processes.h"
 
+#include "standin/command_line.h"
 #include "standin/control.h"
 
 namespace {
@@ -73,7 +74,7 @@ int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD
 std::wstring StandinMessenger::Path() { return L"" TINTWELL_STANDIN_PATH; }
 
 int StandinMessenger::Control(const std::wstring& command) {
-  return RunProgram(Path(), L"\"/ctl:" + command + L"\"");
+  return RunProgram(Path(), QuoteArgument(L"/ctl:" + command));
 }
 
 int StandinMessenger::Register(const std::wstring& arguments) {

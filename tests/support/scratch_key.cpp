@@ -67,11 +67,7 @@ ScratchKey::~ScratchKey() {
 }
 
 void ScratchKey::CreateChild(const std::wstring& relative) const {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Join(sub_key_, relative).c_str(), 0, nullptr, 0,
-                            KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, Join(sub_key_, relative)));
 }
 
 bool ScratchKey::HasChild(const std::wstring& relative) const {
@@ -92,6 +88,16 @@ std::optional<RegistryValue> ScratchKey::Value(const std::wstring& relative,
 
 std::vector<std::wstring> ScratchKey::Snapshot() const {
   return SnapshotKey(HKEY_CURRENT_USER, sub_key_);
+}
+
+bool CreateKey(HKEY root, const std::wstring& sub_key) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(root, sub_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
 }
 
 bool KeyExists(HKEY root, const std::wstring& sub_key, REGSAM view) {

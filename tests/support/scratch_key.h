@@ -36,6 +36,7 @@ class ScratchKey {
   std::wstring sub_key_;
 };
 
+bool CreateKey(HKEY root, const std::wstring& sub_key);
 bool KeyExists(HKEY root, const std::wstring& sub_key, REGSAM view = 0);
 std::optional<RegistryValue> ReadValue(HKEY root, const std::wstring& sub_key,
                                        const std::wstring& name);

@@ -1,0 +1,75 @@
+#include "color/apply.h"
+
+#include <string>
+
+#include "color/failure.h"
+#include "messenger/messenger_link.h"
+#include "registry/reg.h"
+#include "resources/program.h"
+
+namespace {
+
+// Why the value could not be written, in the user's terms; empty when the
+// user has been told already (the path's format box).
+std::wstring WhyNotWritten(const reg::WriteOutcome& outcome) {
+  switch (outcome.status) {
+    case reg::WriteStatus::kWritten:
+    case reg::WriteStatus::kPathRejected:
+      return {};
+    case reg::WriteStatus::kKeyNotOpened:
+      if (outcome.error == ERROR_FILE_NOT_FOUND) {
+        return L"This account has no messenger settings on this computer yet. Sign in once "
+               L"with the messenger, then try again.";
+      }
+      return L"Its settings could not be opened: " +
+             FailureFromHresult(HRESULT_FROM_WIN32(outcome.error)).description;
+    case reg::WriteStatus::kValueNotSet:
+      return L"Its settings could not be written: " +
+             FailureFromHresult(HRESULT_FROM_WIN32(outcome.error)).description;
+    case reg::WriteStatus::kNotRepresentable:
+      return L"The sign-in name holds characters that this computer's code page cannot "
+             L"represent exactly, so it cannot name the account's settings safely.";
+    case reg::WriteStatus::kUnknownRoot:
+    case reg::WriteStatus::kDataOutOfRange:
+      break;
+  }
+  return L"The account's settings could not be found.";
+}
+
+void ShowNotChanged(const std::wstring& name, const std::wstring& reason, HWND owner) {
+  const std::wstring text = L"The color was not changed for " + name + L".\n\n" + reason;
+  MessageBoxW(owner, text.c_str(), kProgramTitle, MB_OK | MB_ICONHAND);
+}
+
+}  // namespace
+
+void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND owner) {
+  const ChannelTriple chosen = channels.ReadChannels();
+  if (const ChannelTriple stored = ApplyWhiteRule(chosen); stored != chosen) {
+    channels.SetGreen(stored.green);
+  }
+  const std::wstring name = messenger.SigninName();
+  const std::wstring record = BuildColorRecord(channels.ReadChannels());
+
+  // A backslash would make the name a path to some other key.
+  if (name.find(L'\\') != std::wstring::npos) {
+    ShowNotChanged(name, L"The sign-in name contains a backslash, so it cannot name the "
+                         L"account's settings.", owner);
+    return;
+  }
+  const reg::WriteOutcome outcome =
+      reg::WriteBinaryValue(BuildAccountKeyPath(name), kColorValueName, record, owner);
+  if (outcome.status == reg::WriteStatus::kDataOutOfRange) {
+    throw Failure{DISP_E_OVERFLOW, L"Overflow"};
+  }
+  if (outcome.status != reg::WriteStatus::kWritten) {
+    if (const std::wstring reason = WhyNotWritten(outcome); !reason.empty()) {
+      ShowNotChanged(name, reason, owner);
+    }
+    return;
+  }
+
+  const std::wstring confirmed_name = messenger.SigninName();
+  const std::wstring text = L"Color has been changed for " + confirmed_name;
+  MessageBoxW(owner, text.c_str(), L"Done !", MB_OK | MB_ICONINFORMATION);
+}

@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <functional>
+#include <string_view>
+
+#include "color/apply.h"
+#include "color/failure.h"
+#include "messenger/messenger_link.h"
+#include "support/message_boxes.h"
+#include "support/processes.h"
+#include "standin/control.h"
+#include "support/scratch_key.h"
+
+namespace {
+
+const std::wstring kSettings = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings";
+
+// Scroll bars as the apply sequence sees them; a test can make them fail or
+// act when green is set.
+class TestChannels final : public ChannelControls {
+ public:
+  explicit TestChannels(ChannelTriple values) : values_(values) {}
+
+  ChannelTriple ReadChannels() override {
+    if (fail_) {
+      throw FailureFromHresult(E_ACCESSDENIED);
+    }
+    return values_;
+  }
+  void SetGreen(std::int16_t green) override {
+    values_.green = green;
+    ++green_changes_;
+    if (on_set_green_) {
+      on_set_green_();
+    }
+  }
+
+  ChannelTriple values_;
+  int green_changes_ = 0;
+  bool fail_ = false;
+  std::function<void()> on_set_green_;
+};
+
+std::wstring UniqueName(std::wstring_view base) {
+  return std::wstring{base} + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+         std::to_wstring(GetTickCount64());
+}
+
+std::vector<BYTE> Bytes(ChannelTriple color) {
+  return {static_cast<BYTE>(color.red), static_cast<BYTE>(color.green),
+          static_cast<BYTE>(color.blue), 0};
+}
+
+std::optional<RegistryValue> StoredColor(const std::wstring& account) {
+  return ReadValue(HKEY_CURRENT_USER, kSettings + L"\\" + account, L"IM Color");
+}
+
+void ExpectDone(const SeenBox& box, const std::wstring& account) {
+  EXPECT_EQ(box.title, L"Done !");
+  EXPECT_EQ(box.text, L"Color has been changed for " + account);
+  EXPECT_EQ(box.icon, L"information");
+  EXPECT_EQ(box.buttons, 1);
+}
+
+void ExpectNotChanged(const SeenBox& box, const std::wstring& account, std::wstring_view why) {
+  EXPECT_EQ(box.title, L"Tintwell");
+  EXPECT_TRUE(box.text.starts_with(L"The color was not changed for " + account + L".\n\n"))
+      << box.text;
+  EXPECT_NE(box.text.find(why), std::wstring::npos) << box.text;
+  EXPECT_EQ(box.icon, L"critical");
+}
+
+class ApplyColorTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    StandinMessenger::StopAll();
+    ASSERT_EQ(StandinMessenger::Register(), 0);
+    account_ = Account(L"anna@example.com");
+    standin_.emplace(L"\"/signin:" + account_ + L"\"");
+    ASSERT_TRUE(standin_->started());
+    ASSERT_HRESULT_SUCCEEDED(link_.Open());
+    before_ = SnapshotKey(HKEY_CURRENT_USER, kSettings);
+  }
+  void TearDown() override {
+    link_.Close();
+    standin_.reset();
+    StandinMessenger::StopAll();
+    StandinMessenger::Unregister();
+    for (const std::wstring& account : accounts_) {
+      RegDeleteTreeW(HKEY_CURRENT_USER, (kSettings + L"\\" + account).c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, (kSettings + L"\\" + account).c_str());
+    }
+    CoUninitialize();
+  }
+
+  std::wstring Account(std::wstring_view base) {
+    accounts_.push_back(UniqueName(base));
+    return accounts_.back();
+  }
+  void SignIn(const std::wstring& name) { ASSERT_EQ(StandinMessenger::Control(L"signin:" + name), 0); }
+
+  // Runs the apply sequence, pressing OK on every box it shows.
+  std::vector<SeenBox> Apply(TestChannels& channels) {
+    MessageBoxWatcher watcher;
+    ApplyColor(channels, link_, nullptr);
+    return watcher.Stop();
+  }
+  std::vector<std::wstring> SettingsChanges() {
+    std::vector<std::wstring> after = SnapshotKey(HKEY_CURRENT_USER, kSettings);
+    return after == before_ ? std::vector<std::wstring>{} : after;
+  }
+
+  std::wstring account_;
+  std::vector<std::wstring> accounts_;
+  std::optional<StandinMessenger> standin_;
+  MessengerLink link_;
+  std::vector<std::wstring> before_;
+};
+
+TEST_F(ApplyColorTest, StoresTheChosenColorByteExactAndConfirms) {
+  for (const ChannelTriple color :
+       {ChannelTriple{40, 90, 200}, ChannelTriple{0, 0, 0}, ChannelTriple{18, 52, 86},
+        ChannelTriple{255, 255, 254}, ChannelTriple{255, 0, 255}, ChannelTriple{0, 255, 255}}) {
+    TestChannels channels{color};
+    const std::vector<SeenBox> boxes = Apply(channels);
+    EXPECT_EQ(channels.green_changes_, 0);
+    const auto stored = StoredColor(account_);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(stored->bytes, Bytes(color));
+    ASSERT_EQ(boxes.size(), 1u);
+    ExpectDone(boxes[0], account_);
+  }
+}
+
+TEST_F(ApplyColorTest, WhiteMovesGreenBeforeTheNameIsAsked) {
+  // Setting green signs another account in: the colour lands in that account
+  // only if the messenger was asked after green moved.
+  const std::wstring other = Account(L"other@example.com");
+  TestChannels channels{{255, 255, 255}};
+  channels.on_set_green_ = [&] { SignIn(other); };
+  const std::vector<SeenBox> boxes = Apply(channels);
+  EXPECT_EQ(channels.values_, (ChannelTriple{255, 254, 255}));
+  EXPECT_EQ(channels.green_changes_, 1);
+  EXPECT_FALSE(StoredColor(account_));
+  ASSERT_TRUE(StoredColor(other));
+  EXPECT_EQ(StoredColor(other)->bytes, (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
+  ASSERT_EQ(boxes.size(), 1u);
+  ExpectDone(boxes[0], other);
+}
+
+TEST_F(ApplyColorTest, ApplyingTwiceWritesAndConfirmsTwice) {
+  TestChannels channels{{1, 2, 3}};
+  EXPECT_EQ(Apply(channels).size(), 1u);
+  const std::vector<SeenBox> second = Apply(channels);
+  ASSERT_EQ(second.size(), 1u);
+  ExpectDone(second[0], account_);
+  EXPECT_EQ(StoredColor(account_)->bytes, Bytes({1, 2, 3}));
+}
+
+TEST_F(ApplyColorTest, AMissingAccountKeyIsReportedAndNotCreated) {
+  ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, (kSettings + L"\\" + account_).c_str()),
+            ERROR_SUCCESS);
+  before_ = SnapshotKey(HKEY_CURRENT_USER, kSettings);
+  TestChannels channels{{40, 90, 200}};
+  const std::vector<SeenBox> boxes = Apply(channels);
+  ASSERT_EQ(boxes.size(), 1u);
+  ExpectNotChanged(boxes[0], account_, L"Sign in once with the messenger");
+  EXPECT_TRUE(SettingsChanges().empty());
+}
+
+TEST_F(ApplyColorTest, AnEmptyNameGetsOnlyTheFormatBox) {
+  SignIn(L"");
+  TestChannels channels{{40, 90, 200}};
+  const std::vector<SeenBox> boxes = Apply(channels);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, L"Tintwell");
+  EXPECT_EQ(boxes[0].text, L"Incorrect Format:\n\nHKEY_CURRENT_USER\\" + kSettings + L"\\");
+  EXPECT_TRUE(SettingsChanges().empty());
+}
+
+TEST_F(ApplyColorTest, ANameWithABackslashIsRefused) {
+  const std::wstring inner = account_ + L"\\inner";
+  ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kSettings + L"\\" + inner));
+  before_ = SnapshotKey(HKEY_CURRENT_USER, kSettings);
+  for (const std::wstring& name : {inner, account_ + L"\\"}) {
+    SignIn(name);
+    TestChannels channels{{40, 90, 200}};
+    const std::vector<SeenBox> boxes = Apply(channels);
+    ASSERT_EQ(boxes.size(), 1u);
+    ExpectNotChanged(boxes[0], name, L"backslash");
+  }
+  EXPECT_TRUE(SettingsChanges().empty());
+}
+
+TEST_F(ApplyColorTest, AFailingControlStopsTheSequence) {
+  TestChannels channels{{40, 90, 200}};
+  channels.fail_ = true;
+  MessageBoxWatcher watcher;
+  EXPECT_THROW(ApplyColor(channels, link_, nullptr), Failure);
+  EXPECT_TRUE(watcher.Stop().empty());
+  EXPECT_TRUE(SettingsChanges().empty());
+}
+
+// The fatal path ends the program, so it runs in a child: this same program
+// started with "--fatal-child SCENARIO".
+class FatalApplyTest : public ApplyColorTest {
+ protected:
+  std::pair<int, std::vector<SeenBox>> RunChild(const std::wstring& scenario) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring command_line = L"\"" + std::wstring{self} + L"\" --fatal-child " + scenario;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    std::wstring mutable_line = command_line;
+    if (!CreateProcessW(self, mutable_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &child)) {
+      ADD_FAILURE() << "the child did not start";
+      return {};
+    }
+    MessageBoxWatcher watcher{child.dwProcessId};
+    DWORD exit_code = 0;
+    if (!WaitPumping(child.hProcess, 20000)) {
+      TerminateProcess(child.hProcess, 99);
+      ADD_FAILURE() << "the child did not end";
+    }
+    GetExitCodeProcess(child.hProcess, &exit_code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return {static_cast<int>(exit_code), watcher.Stop()};
+  }
+};
+
+TEST_F(FatalApplyTest, SignedOutEndsTheProgramBeforeAnythingIsWritten) {
+  ASSERT_EQ(StandinMessenger::Control(L"signout"), 0);
+  const auto [exit_code, boxes] = RunChild(L"apply");
+  EXPECT_EQ(exit_code, kFatalExitCode);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, L"Tintwell");
+  EXPECT_EQ(boxes[0].icon, L"critical");
+  EXPECT_NE(boxes[0].text.find(L"0x80040201"), std::wstring::npos) << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find(L"Nobody is signed in to the messenger."), std::wstring::npos);
+  EXPECT_TRUE(SettingsChanges().empty());
+}
+
+TEST_F(FatalApplyTest, AMessengerKilledBeforeTheApplyEndsTheProgram) {
+  const auto [exit_code, boxes] = RunChild(L"kill-then-apply");
+  EXPECT_EQ(exit_code, kFatalExitCode);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, L"Tintwell");
+  EXPECT_NE(boxes[0].text.find(L"0x800706BA"), std::wstring::npos) << boxes[0].text;
+  EXPECT_FALSE(StoredColor(account_));
+  ResetComActivation();
+}
+
+// The child's side: open the link, maybe kill the messenger, apply.
+int RunFatalChild(std::string_view scenario) {
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    return 10;
+  }
+  MessengerLink link;
+  if (FAILED(link.Open())) {
+    return 11;
+  }
+  if (scenario == "kill-then-apply") {
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(FindWindowExW(HWND_MESSAGE, nullptr, kControlWindowClass, nullptr),
+                             &process_id);
+    const HANDLE standin = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id);
+    if (standin == nullptr || !TerminateProcess(standin, 9)) {
+      return 12;
+    }
+    WaitForSingleObject(standin, INFINITE);
+    CloseHandle(standin);
+  }
+  TestChannels channels{{10, 20, 30}};
+  const bool finished = RunOrShowFatal(nullptr, [&] { ApplyColor(channels, link, nullptr); });
+  link.Close();
+  CoUninitialize();
+  return finished ? 0 : kFatalExitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view{argv[1]} == "--fatal-child") {
+    return RunFatalChild(argv[2]);
+  }
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
