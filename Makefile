@@ -1,10 +1,13 @@
 # Tintwell: the two commands a developer needs.
-#   make run    build, start the stand-in messenger and Tintwell (a demo)
-#   make test   build both architectures and run every test under Wine
+#   make run         build, start the stand-in messenger and Tintwell (a demo)
+#   make test        build both architectures and run every test under Wine
+# and a few more:
+#   make screenshot  render docs/tintwell.png from the real program
+#   make dist        dist/ zips of Tintwell.exe for x86 and x64
 SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 
-.PHONY: test run build deps clean
+.PHONY: test run build deps screenshot dist clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -20,7 +23,13 @@ test: build
 	ctest --preset x64
 
 run: build
-	bash scripts/demo.sh
+	bash scripts/demo.sh run
+
+screenshot: build
+	bash scripts/demo.sh screenshot
+
+dist: build
+	bash scripts/dist.sh
 
 clean:
 	rm -rf build dist

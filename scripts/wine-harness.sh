@@ -119,17 +119,23 @@ case "$command" in
     printf 'WINEPREFIX=%s\nWINEDEBUG=%s\nDISPLAY=%s\n' "$WINEPREFIX" "$WINEDEBUG" "$DISPLAY"
     ;;
   run)
-    if [ -f "$state_file" ]; then
-      load_state
-      exec "$wine_dir/wine64" "$@"
-    else
+    started_here=false
+    if [ ! -f "$state_file" ]; then
       start
-      trap stop EXIT
-      load_state
-      status=0
-      "$wine_dir/wine64" "$@" || status=$?
-      exit "$status"
+      started_here=true
     fi
+    load_state
+    # Programs that the one run starts inherit its output; their output goes to
+    # a file so that one left behind cannot hold the caller's pipe open.
+    output=$(mktemp)
+    status=0
+    "$wine_dir/wine64" "$@" </dev/null >"$output" 2>&1 || status=$?
+    cat "$output"
+    rm -f "$output"
+    if $started_here; then
+      stop
+    fi
+    exit "$status"
     ;;
   *)
     echo "usage: $0 BUILD_DIR start|stop|env|run EXE [ARGS...]" >&2

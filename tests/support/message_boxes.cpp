@@ -1,5 +1,7 @@
 #include "support/message_boxes.h"
 
+#include "support/screen.h"
+
 #include <algorithm>
 
 namespace {
@@ -18,34 +20,9 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-// What the icon looks like on screen, as 32-bit pixels: icon handles are not
-// shared between processes, so a box in another process is recognised by
-// comparing what it shows with the system icons drawn here on the same
-// background.
-std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height) {
-  const HDC screen = GetDC(nullptr);
-  const HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  format.bmiHeader.biWidth = width;
-  format.bmiHeader.biHeight = -height;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  const HBITMAP bitmap = CreateDIBSection(memory, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-  GdiFlush();
-  const auto* pixels = static_cast<const DWORD*>(bits);
-  std::vector<DWORD> image(pixels, pixels + static_cast<std::size_t>(width) * height);
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return image;
-}
-
+// Icon handles are not shared between processes, so a box in another process
+// is recognised by comparing what it shows with the system icons drawn here
+// on the same background.
 std::vector<DWORD> Drawn(LPCWSTR system_icon, COLORREF background, int width, int height) {
   const HDC screen = GetDC(nullptr);
   const HDC memory = CreateCompatibleDC(screen);
@@ -142,8 +119,9 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM context) {
 
 }  // namespace
 
-MessageBoxWatcher::MessageBoxWatcher(DWORD process_id)
-    : process_id_(process_id), stop_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+MessageBoxWatcher::MessageBoxWatcher(DWORD process_id,
+                                     std::function<void(const SeenBox&)> on_box)
+    : process_id_(process_id), on_box_(std::move(on_box)), stop_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   InitializeCriticalSection(&lock_);
   thread_ = CreateThread(nullptr, 0, &MessageBoxWatcher::Watch, this, 0, nullptr);
 }
@@ -177,6 +155,9 @@ void MessageBoxWatcher::CloseNewBoxes() {
       continue;  // still being built: look again next round
     }
     handled_.push_back(box);
+    if (on_box_) {
+      on_box_(seen);
+    }
     EnterCriticalSection(&lock_);
     seen_.push_back(std::move(seen));
     LeaveCriticalSection(&lock_);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,9 @@ struct SeenBox {
 
 class MessageBoxWatcher {
  public:
-  explicit MessageBoxWatcher(DWORD process_id = GetCurrentProcessId());
+  // on_box runs on the watching thread while each box is still open.
+  explicit MessageBoxWatcher(DWORD process_id = GetCurrentProcessId(),
+                             std::function<void(const SeenBox&)> on_box = {});
   ~MessageBoxWatcher();
   MessageBoxWatcher(const MessageBoxWatcher&) = delete;
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -32,6 +35,7 @@ class MessageBoxWatcher {
   void CloseNewBoxes();
 
   DWORD process_id_;
+  std::function<void(const SeenBox&)> on_box_;
   HANDLE stop_event_;
   HANDLE thread_;
   CRITICAL_SECTION lock_;

@@ -117,19 +117,39 @@ void StandinMessenger::Kill() {
   WaitUntil([] { return !IsRunning(); }, 5000);
 }
 
+namespace {
+
+bool WaitForServiceState(SC_HANDLE service, DWORD state) {
+  SERVICE_STATUS status{};
+  for (int i = 0; i < 1000; ++i) {
+    if (!QueryServiceStatus(service, &status)) {
+      return false;
+    }
+    if (status.dwCurrentState == state) {
+      return true;
+    }
+    Sleep(10);
+  }
+  return false;
+}
+
+}  // namespace
+
 void ResetComActivation() {
   const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
   if (manager == nullptr) {
     return;
   }
-  if (const SC_HANDLE service = OpenServiceW(manager, L"RpcSs", SERVICE_STOP | SERVICE_QUERY_STATUS)) {
+  // Started again at once: a server that registers its class while the
+  // service is down would otherwise not be found by the next activation.
+  if (const SC_HANDLE service = OpenServiceW(
+          manager, L"RpcSs", SERVICE_STOP | SERVICE_START | SERVICE_QUERY_STATUS)) {
     SERVICE_STATUS status{};
     if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
-      for (int i = 0; i < 500 && QueryServiceStatus(service, &status) &&
-                      status.dwCurrentState != SERVICE_STOPPED;
-           ++i) {
-        Sleep(10);
-      }
+      WaitForServiceState(service, SERVICE_STOPPED);
+    }
+    if (StartServiceW(service, 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
+      WaitForServiceState(service, SERVICE_RUNNING);
     }
     CloseServiceHandle(service);
   }

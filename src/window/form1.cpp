@@ -1,0 +1,289 @@
+#include "window/form1.h"
+
+#include <algorithm>
+
+#include "color/failure.h"
+#include "resources/program.h"
+#include "resources/resource_ids.h"
+#include "window/design.h"
+#include "window/dpi.h"
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"Tintwell - by the Tintwell team";
+constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+HFONT CreateDesignFont(UINT dpi, int weight) {
+  LOGFONTW font{};
+  font.lfHeight = -MulDiv(design::kFontHundredthsOfPoint, static_cast<int>(dpi), 7200);
+  font.lfWeight = weight;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfQuality = DEFAULT_QUALITY;
+  lstrcpynW(font.lfFaceName, design::kFontFace, LF_FACESIZE);
+  return CreateFontIndirectW(&font);
+}
+
+}  // namespace
+
+template <typename Handler>
+void Form1::Guarded(Handler&& handler) {
+  if (!RunOrShowFatal(window_, std::forward<Handler>(handler))) {
+    exit_code_ = kFatalExitCode;
+    DestroyWindow(window_);
+  }
+}
+
+bool Form1::Load(HINSTANCE instance) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = &Form1::WindowProcedure;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIcon));
+  window_class.hIconSm = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.lpszClassName = kWindowClass;
+  if (RegisterClassExW(&window_class) == 0) {
+    ShowFatalError(nullptr, FailureFromLastError());
+    exit_code_ = kFatalExitCode;
+    return false;
+  }
+  background_.reset(CreateSolidBrush(design::kBackground));
+  exit_code_ = kFatalExitCode;  // until the load event has run to its end
+  if (CreateWindowExW(0, kWindowClass, kCaption, kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this) == nullptr) {
+    return false;
+  }
+  exit_code_ = 0;
+  ShowWindow(window_, SW_SHOWNORMAL);
+  return true;
+}
+
+Form1::~Form1() {
+  if (window_ != nullptr) {
+    DestroyWindow(window_);
+  }
+}
+
+LRESULT CALLBACK Form1::WindowProcedure(HWND window, UINT message, WPARAM wparam,
+                                        LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    form->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (form == nullptr) {
+    return DefWindowProcW(window, message, wparam, lparam);
+  }
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    form->window_ = nullptr;
+  }
+  return form->HandleMessage(message, wparam, lparam);
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_HSCROLL:
+      OnHScroll(reinterpret_cast<HWND>(lparam), LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+      return OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+                            message, wparam, lparam);
+    case WM_ERASEBKGND:
+      return OnEraseBackground(reinterpret_cast<HDC>(wparam));
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wparam));
+      return 0;
+    case WM_SETFOCUS:
+      OnSetFocus();
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    default:
+      return DefWindowProcW(window_, message, wparam, lparam);
+  }
+}
+
+bool Form1::OnCreate() {
+  // The load event: without the messenger there is nothing to do.
+  if (FAILED(msn_.Open())) {
+    MessageBoxW(nullptr, L"Please log-in to MSN 6 before using this program", L"Error",
+                MB_OK | MB_ICONHAND);
+    exit_code_ = kNoMessengerExitCode;
+    return false;
+  }
+  return RunOrShowFatal(nullptr, [this] {
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+    for (const design::Control& control : design::kControls) {
+      if (CreateWindowExW(control.ex_style, control.window_class, control.text, control.style, 0, 0, 0, 0,
+                          window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                          instance, nullptr) == nullptr) {
+        throw FailureFromLastError();
+      }
+    }
+    for (const int id : {design::kRed, design::kGreen, design::kBlue}) {
+      SCROLLINFO range{sizeof range, SIF_RANGE | SIF_PAGE | SIF_POS, 0, design::kChannelMax, 0, 0, 0};
+      SetScrollInfo(Control(id), SB_CTL, &range, FALSE);
+    }
+    LayOut(WindowDpi(window_));
+  });
+}
+
+void Form1::OnHScroll(HWND bar, int request, int thumb_position) {
+  const int id = GetDlgCtrlID(bar);
+  if (id != design::kRed && id != design::kGreen && id != design::kBlue) {
+    return;
+  }
+  Guarded([&] {
+    const int current = ChannelValue(id);
+    int value = current;
+    switch (request) {
+      case SB_LINELEFT: value -= 1; break;
+      case SB_LINERIGHT: value += 1; break;
+      case SB_PAGELEFT: value -= design::kPageStep; break;
+      case SB_PAGERIGHT: value += design::kPageStep; break;
+      case SB_LEFT: value = 0; break;
+      case SB_RIGHT: value = design::kChannelMax; break;
+      // A drag is committed when the thumb is released; while it moves the
+      // preview stays as it was.
+      case SB_THUMBPOSITION: value = thumb_position; break;
+      default: return;
+    }
+    value = std::clamp(value, 0, design::kChannelMax);
+    if (value != current) {
+      SetChannelValue(id, value);
+      RefreshPreview();
+    }
+  });
+}
+
+void Form1::OnCommand(int id, int notification) {
+  if (id == design::kLabel4 && notification == STN_CLICKED) {
+    Guarded([this] { ApplyColor(*this, msn_, window_); });
+  }
+}
+
+LRESULT Form1::OnControlColor(HDC dc, HWND control, UINT message, WPARAM wparam,
+                              LPARAM lparam) {
+  const int id = GetDlgCtrlID(control);
+  if (id == design::kText1 && preview_set_) {
+    SetTextColor(dc, preview_);
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+  }
+  if (id == design::kLabel4) {
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+  }
+  if (id == design::kLabel1 || id == design::kLabel2 || id == design::kLabel3) {
+    SetBkColor(dc, design::kBackground);
+    return reinterpret_cast<LRESULT>(background_.get());
+  }
+  return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+LRESULT Form1::OnEraseBackground(HDC dc) {
+  RECT client{};
+  GetClientRect(window_, &client);
+  FillRect(dc, &client, background_.get());
+  return TRUE;
+}
+
+void Form1::OnActivate(int state) {
+  // Like a dialog, the window hands the keyboard focus back to the control
+  // that had it when the user returns.
+  if (state == WA_INACTIVE) {
+    const HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window_, focus)) {
+      focus_ = focus;
+    }
+  }
+}
+
+void Form1::OnSetFocus() {
+  SetFocus(focus_ != nullptr && IsWindow(focus_) ? focus_ : Control(design::kRed));
+}
+
+void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Guarded([&] { LayOut(dpi); });
+}
+
+void Form1::OnDestroy() {
+  msn_.Close();
+  PostQuitMessage(exit_code_);
+}
+
+void Form1::LayOut(UINT dpi) {
+  UniqueFont font{CreateDesignFont(dpi, FW_NORMAL)};
+  UniqueFont label4_font{CreateDesignFont(dpi, FW_BOLD)};
+  if (!font || !label4_font) {
+    throw FailureFromLastError();
+  }
+  for (const design::Control& control : design::kControls) {
+    const HWND handle = Control(control.id);
+    SetWindowPos(handle, nullptr, TwipsToPixels(control.left, dpi),
+                 TwipsToPixels(control.top, dpi), TwipsToPixels(control.width, dpi),
+                 TwipsToPixels(control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    const HFONT shown = control.id == design::kLabel4 ? label4_font.get() : font.get();
+    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
+  }
+  // The controls hold the new fonts now; the old ones can go.
+  font_ = std::move(font);
+  label4_font_ = std::move(label4_font);
+  const SIZE frame = FrameSizeForClient(window_, TwipsToPixels(design::kClientWidth, dpi),
+                                        TwipsToPixels(design::kClientHeight, dpi), dpi);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1::RefreshPreview() {
+  preview_ = PackPreviewColor(ReadChannels());
+  preview_set_ = true;
+  const HWND text1 = Control(design::kText1);
+  if (!InvalidateRect(text1, nullptr, TRUE)) {
+    throw FailureFromLastError();
+  }
+  // Painted at once, so the colour shows before any box that follows.
+  UpdateWindow(text1);
+}
+
+ChannelTriple Form1::ReadChannels() {
+  return {ChannelValue(design::kRed), ChannelValue(design::kGreen), ChannelValue(design::kBlue)};
+}
+
+void Form1::SetGreen(std::int16_t green) {
+  SetChannelValue(design::kGreen, green);
+  RefreshPreview();
+}
+
+std::int16_t Form1::ChannelValue(int id) const {
+  SCROLLINFO info{sizeof info, SIF_POS, 0, 0, 0, 0, 0};
+  if (!GetScrollInfo(Control(id), SB_CTL, &info)) {
+    throw FailureFromLastError();
+  }
+  return static_cast<std::int16_t>(info.nPos);
+}
+
+void Form1::SetChannelValue(int id, int value) {
+  SCROLLINFO info{sizeof info, SIF_POS, 0, 0, 0, value, 0};
+  SetScrollInfo(Control(id), SB_CTL, &info, TRUE);
+  if (ChannelValue(id) != value) {
+    throw FailureFromHresult(E_FAIL);
+  }
+}

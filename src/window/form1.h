@@ -1,0 +1,74 @@
+// The program's only window: three channel scroll bars, a sample text drawn in
+// the chosen colour, and the "Change" label that stores the colour for the
+// account signed in to the messenger.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "color/apply.h"
+#include "messenger/messenger_link.h"
+
+class Form1 final : public ChannelControls {
+ public:
+  static constexpr wchar_t kWindowClass[] = L"TintwellForm1";
+  // Exit code when the messenger could not be reached at load.
+  static constexpr int kNoMessengerExitCode = 2;
+
+  Form1() = default;
+  ~Form1();
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  // Creates and shows the window. Its load event opens the messenger link
+  // first; when that fails it says so and returns false, and no window was
+  // ever shown. exit_code() then tells how the program ends.
+  bool Load(HINSTANCE instance);
+
+  HWND window() const { return window_; }
+  int exit_code() const { return exit_code_; }
+
+  ChannelTriple ReadChannels() override;
+  void SetGreen(std::int16_t green) override;
+
+ private:
+  struct GdiDeleter {
+    void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
+  };
+  using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
+  using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
+
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam,
+                                          LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+
+  bool OnCreate();
+  void OnHScroll(HWND bar, int request, int thumb_position);
+  void OnCommand(int id, int notification);
+  LRESULT OnControlColor(HDC dc, HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnEraseBackground(HDC dc);
+  void OnActivate(int state);
+  void OnSetFocus();
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  void OnDestroy();
+
+  void LayOut(UINT dpi);
+  void RefreshPreview();
+  std::int16_t ChannelValue(int id) const;
+  void SetChannelValue(int id, int value);
+  HWND Control(int id) const { return GetDlgItem(window_, id); }
+  // Runs a handler; a failure in it takes the fatal path and ends the program.
+  template <typename Handler>
+  void Guarded(Handler&& handler);
+
+  HWND window_ = nullptr;
+  HWND focus_ = nullptr;
+  MessengerLink msn_;
+  UniqueBrush background_;
+  UniqueFont font_;
+  UniqueFont label4_font_;
+  COLORREF preview_ = 0;
+  bool preview_set_ = false;
+  int exit_code_ = 0;
+};

@@ -1,0 +1,52 @@
+// The shipped Tintwell.exe in its own process, observed and driven from the
+// outside as a person (or another program) would.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/message_boxes.h"
+
+class TintwellProcess {
+ public:
+  static std::wstring Path();
+
+  // Starts it and presses OK on each box it shows (after on_box has seen it).
+  explicit TintwellProcess(std::function<void(const SeenBox&)> on_box = {});
+  ~TintwellProcess();
+  TintwellProcess(const TintwellProcess&) = delete;
+  TintwellProcess& operator=(const TintwellProcess&) = delete;
+
+  // Waits until the main window is visible, or the process has ended.
+  HWND WaitForWindow(DWORD timeout_ms = 10000);
+  HWND Control(int id) const { return GetDlgItem(window_, id); }
+  // Waits for the process to end; its exit code, or -1 after the timeout.
+  int WaitForExit(DWORD timeout_ms = 10000);
+  // True when the main window was seen visible at any time while watched.
+  bool WindowWasVisible() const { return window_seen_; }
+  std::vector<SeenBox> Boxes() { return boxes_->Stop(); }
+  DWORD thread_id() const { return thread_id_; }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  std::unique_ptr<MessageBoxWatcher> boxes_;
+  HWND window_ = nullptr;
+  DWORD thread_id_ = 0;
+  bool window_seen_ = false;
+};
+
+// Input through the system's hardware input path, as the user's mouse and
+// keyboard give it; each call returns once the input has had time to land.
+void ClickAt(POINT at);
+void PressAt(POINT at);
+void MoveTo(POINT at);
+void Release();
+void PressKeys(std::initializer_list<WORD> virtual_keys);
+// The centre of a window's rectangle, in screen coordinates.
+POINT CentreOf(HWND window);
+// The distinct colours shown inside a window's client area, but its background.
+std::vector<DWORD> ColoursShownIn(HWND window, DWORD background);
