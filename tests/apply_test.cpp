@@ -108,6 +108,16 @@ class ApplyColorTest : public testing::Test {
     ApplyColor(channels, link_, nullptr);
     return watcher.Stop();
   }
+  // Applies colour and returns the one box that answered it.
+  SeenBox ApplyExpectingOneBox(ChannelTriple colour) {
+    TestChannels channels{colour};
+    const std::vector<SeenBox> boxes = Apply(channels);
+    if (boxes.size() != 1) {
+      ADD_FAILURE() << boxes.size() << " boxes instead of one";
+      return {};
+    }
+    return boxes[0];
+  }
   std::vector<std::wstring> SettingsChanges() {
     std::vector<std::wstring> after = SnapshotKey(HKEY_CURRENT_USER, kSettings);
     return after == before_ ? std::vector<std::wstring>{} : after;
@@ -124,15 +134,11 @@ TEST_F(ApplyColorTest, StoresTheChosenColorByteExactAndConfirms) {
   for (const ChannelTriple color :
        {ChannelTriple{40, 90, 200}, ChannelTriple{0, 0, 0}, ChannelTriple{18, 52, 86},
         ChannelTriple{255, 255, 254}, ChannelTriple{255, 0, 255}, ChannelTriple{0, 255, 255}}) {
-    TestChannels channels{color};
-    const std::vector<SeenBox> boxes = Apply(channels);
-    EXPECT_EQ(channels.green_changes_, 0);
+    ExpectDone(ApplyExpectingOneBox(color), account_);
     const auto stored = StoredColor(account_);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(stored->bytes, Bytes(color));
-    ASSERT_EQ(boxes.size(), 1u);
-    ExpectDone(boxes[0], account_);
+    EXPECT_EQ(stored->bytes, Bytes(color));  // so green was not moved either
   }
 }
 
@@ -153,11 +159,8 @@ TEST_F(ApplyColorTest, WhiteMovesGreenBeforeTheNameIsAsked) {
 }
 
 TEST_F(ApplyColorTest, ApplyingTwiceWritesAndConfirmsTwice) {
-  TestChannels channels{{1, 2, 3}};
-  EXPECT_EQ(Apply(channels).size(), 1u);
-  const std::vector<SeenBox> second = Apply(channels);
-  ASSERT_EQ(second.size(), 1u);
-  ExpectDone(second[0], account_);
+  ExpectDone(ApplyExpectingOneBox({1, 2, 3}), account_);
+  ExpectDone(ApplyExpectingOneBox({1, 2, 3}), account_);
   EXPECT_EQ(StoredColor(account_)->bytes, Bytes({1, 2, 3}));
 }
 
@@ -165,20 +168,16 @@ TEST_F(ApplyColorTest, AMissingAccountKeyIsReportedAndNotCreated) {
   ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, (kSettings + L"\\" + account_).c_str()),
             ERROR_SUCCESS);
   before_ = SnapshotKey(HKEY_CURRENT_USER, kSettings);
-  TestChannels channels{{40, 90, 200}};
-  const std::vector<SeenBox> boxes = Apply(channels);
-  ASSERT_EQ(boxes.size(), 1u);
-  ExpectNotChanged(boxes[0], account_, L"Sign in once with the messenger");
+  ExpectNotChanged(ApplyExpectingOneBox({40, 90, 200}), account_,
+                   L"Sign in once with the messenger");
   EXPECT_TRUE(SettingsChanges().empty());
 }
 
 TEST_F(ApplyColorTest, AnEmptyNameGetsOnlyTheFormatBox) {
   SignIn(L"");
-  TestChannels channels{{40, 90, 200}};
-  const std::vector<SeenBox> boxes = Apply(channels);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, L"Tintwell");
-  EXPECT_EQ(boxes[0].text, L"Incorrect Format:\n\nHKEY_CURRENT_USER\\" + kSettings + L"\\");
+  const SeenBox box = ApplyExpectingOneBox({40, 90, 200});
+  EXPECT_EQ(box.title, L"Tintwell");
+  EXPECT_EQ(box.text, L"Incorrect Format:\n\nHKEY_CURRENT_USER\\" + kSettings + L"\\");
   EXPECT_TRUE(SettingsChanges().empty());
 }
 
@@ -188,10 +187,7 @@ TEST_F(ApplyColorTest, ANameWithABackslashIsRefused) {
   before_ = SnapshotKey(HKEY_CURRENT_USER, kSettings);
   for (const std::wstring& name : {inner, account_ + L"\\"}) {
     SignIn(name);
-    TestChannels channels{{40, 90, 200}};
-    const std::vector<SeenBox> boxes = Apply(channels);
-    ASSERT_EQ(boxes.size(), 1u);
-    ExpectNotChanged(boxes[0], name, L"backslash");
+    ExpectNotChanged(ApplyExpectingOneBox({40, 90, 200}), name, L"backslash");
   }
   EXPECT_TRUE(SettingsChanges().empty());
 }

@@ -27,6 +27,8 @@ class MessengerLinkTest : public testing::Test {
     StandinMessenger::StopAll();
   }
   void TearDown() override {
+    link_.Close();
+    standin_.reset();
     StandinMessenger::StopAll();
     StandinMessenger::Unregister();
     for (const std::wstring& name : accounts_) {
@@ -38,8 +40,17 @@ class MessengerLinkTest : public testing::Test {
     accounts_.push_back(UniqueName(base));
     return accounts_.back();
   }
+  // Registers the stand-in, starts it with arguments and opens the link to it.
+  void Serve(const std::wstring& arguments) {
+    ASSERT_EQ(StandinMessenger::Register(), 0);
+    standin_.emplace(arguments);
+    ASSERT_TRUE(standin_->started());
+    ASSERT_HRESULT_SUCCEEDED(link_.Open());
+  }
 
   std::vector<std::wstring> accounts_;
+  std::optional<StandinMessenger> standin_;
+  MessengerLink link_;
 };
 
 Failure SigninFailure(const MessengerLink& link) {
@@ -60,16 +71,12 @@ TEST_F(MessengerLinkTest, OpenFailsCleanlyWhenNoMessengerIsRegistered) {
 }
 
 TEST_F(MessengerLinkTest, AnswersTheSigninNameUnchanged) {
-  ASSERT_EQ(StandinMessenger::Register(), 0);
-  StandinMessenger standin{L"/signedout"};
-  ASSERT_TRUE(standin.started());
-  MessengerLink link;
-  ASSERT_HRESULT_SUCCEEDED(link.Open());
+  Serve(L"/signedout");
   for (const std::wstring& name :
        {Account(L"anna@example.com"), Account(L"o'neil+im@example.org"),
         Account(L"Zo\xEB \x674E\x5A1C@example.net")}) {
     ASSERT_EQ(StandinMessenger::Control(L"signin:" + name), 0);
-    EXPECT_EQ(link.SigninName(), name);
+    EXPECT_EQ(link_.SigninName(), name);
   }
   // Signing in made the accounts' settings keys, as the messenger does.
   for (const std::wstring& name : accounts_) {
@@ -79,7 +86,7 @@ TEST_F(MessengerLinkTest, AnswersTheSigninNameUnchanged) {
 
 TEST_F(MessengerLinkTest, ComLaunchesTheRegisteredMessenger) {
   const std::wstring name = Account(L"launched@example.com");
-  ASSERT_EQ(StandinMessenger::Register(L"\"/signin:" + name + L"\""), 0);
+  ASSERT_EQ(StandinMessenger::Register(QuoteArgument(L"/signin:" + name)), 0);
   ASSERT_FALSE(StandinMessenger::IsRunning());
   {
     MessengerLink link;
@@ -96,47 +103,34 @@ TEST_F(MessengerLinkTest, ComLaunchesTheRegisteredMessenger) {
 }
 
 TEST_F(MessengerLinkTest, SignedOutGivesTheMessengersErrorAndDescription) {
-  ASSERT_EQ(StandinMessenger::Register(), 0);
-  StandinMessenger standin{L"/signedout"};
-  MessengerLink link;
-  ASSERT_HRESULT_SUCCEEDED(link.Open());
-  const Failure failure = SigninFailure(link);
+  Serve(L"/signedout");
+  const Failure failure = SigninFailure(link_);
   EXPECT_EQ(failure.code, kNotSignedIn);
   EXPECT_EQ(failure.description, kNotSignedInDescription);
 }
 
 TEST_F(MessengerLinkTest, EventsAreAcceptedAndIgnored) {
   const std::wstring name = Account(L"events@example.com");
-  ASSERT_EQ(StandinMessenger::Register(), 0);
-  StandinMessenger standin{L"\"/signin:" + name + L"\""};
-  MessengerLink link;
-  ASSERT_HRESULT_SUCCEEDED(link.Open());
+  Serve(QuoteArgument(L"/signin:" + name));
   EXPECT_EQ(StandinMessenger::Control(L"fire"), 0);
   EXPECT_EQ(StandinMessenger::Control(L"fire"), 0);
-  EXPECT_EQ(link.SigninName(), name);
+  EXPECT_EQ(link_.SigninName(), name);
 }
 
 TEST_F(MessengerLinkTest, AKilledMessengerFailsTheNextQueryPromptly) {
   const std::wstring name = Account(L"killed@example.com");
-  ASSERT_EQ(StandinMessenger::Register(), 0);
-  {
-    StandinMessenger standin{L"\"/signin:" + name + L"\""};
-    MessengerLink link;
-    ASSERT_HRESULT_SUCCEEDED(link.Open());
-    standin.Kill();
-    const ULONGLONG asked = GetTickCount64();
-    const Failure failure = SigninFailure(link);
-    EXPECT_LT(GetTickCount64() - asked, 5000u);
-    EXPECT_EQ(failure.code, HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
-    EXPECT_FALSE(failure.description.empty());
-    link.Close();
-  }
+  Serve(QuoteArgument(L"/signin:" + name));
+  standin_->Kill();
+  const ULONGLONG asked = GetTickCount64();
+  const Failure failure = SigninFailure(link_);
+  EXPECT_LT(GetTickCount64() - asked, 5000u);
+  EXPECT_EQ(failure.code, HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
+  EXPECT_FALSE(failure.description.empty());
+  link_.Close();
   // A messenger started afresh serves again.
   ResetComActivation();
-  StandinMessenger again{L"\"/signin:" + name + L"\""};
-  MessengerLink link;
-  ASSERT_HRESULT_SUCCEEDED(link.Open());
-  EXPECT_EQ(link.SigninName(), name);
+  Serve(QuoteArgument(L"/signin:" + name));
+  EXPECT_EQ(link_.SigninName(), name);
 }
 
 TEST_F(MessengerLinkTest, RegistrationIsRemovedWithoutTrace) {
