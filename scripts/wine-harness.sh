@@ -33,22 +33,25 @@ prepare_prefix() {
     "$wine_dir/wineserver" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
+    start_server
+    wine wineboot --init </dev/null >/dev/null 2>&1
+    # Unmanaged windows hide at once and take keyboard focus without a window
+    # manager; no caret blink keeps screenshots stable; the bundled fonts
+    # render crisp text.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+    wine reg add 'HKCU\Control Panel\Desktop' /v CursorBlinkRate /t REG_SZ /d -1 /f >/dev/null
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    # The first session goes on setting up for a while (COM activation is
+    # unreliable meanwhile): end it, so every run starts as a warm one does.
+    "$wine_dir/wineserver" -k
+    "$wine_dir/wineserver" -w
+    touch "$WINEPREFIX/.tintwell-ready"
   fi
   start_server
-  if [ -f "$WINEPREFIX/.tintwell-ready" ]; then
-    # Starts Wine's own services now, with no output attached: started later by
-    # a test program, they would inherit its output and keep ctest waiting.
-    wine wineboot </dev/null >/dev/null 2>&1
-    return
-  fi
-  wine wineboot --init </dev/null >/dev/null 2>&1
-  # Unmanaged windows hide at once and take keyboard focus without a window manager;
-  # no caret blink keeps screenshots stable; the bundled fonts render crisp text.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
-  wine reg add 'HKCU\Control Panel\Desktop' /v CursorBlinkRate /t REG_SZ /d -1 /f >/dev/null
-  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
-  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-  touch "$WINEPREFIX/.tintwell-ready"
+  # Starts Wine's own services now, with no output attached: started later by
+  # a test program, they would inherit its output and keep ctest waiting.
+  wine wineboot </dev/null >/dev/null 2>&1
 }
 
 free_display() {
