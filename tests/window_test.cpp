@@ -199,8 +199,7 @@ TEST_F(WindowTest, ChangeStoresTheColourAndConfirmsIt) {
     ClickAt(RightArrowOf(Bar(design::kGreen)));
   }
   ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
-  ASSERT_TRUE(tintwell_->WaitForWindow());
-  const std::vector<SeenBox> boxes = tintwell_->Boxes();
+  const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, L"Done !");
   EXPECT_EQ(boxes[0].text, L"Color has been changed for " + account_);
@@ -224,7 +223,7 @@ TEST_F(WindowTest, WhiteTurnsGreenTo254BeforeTheConfirmation) {
   }
   EXPECT_TRUE(PreviewColours().empty());  // white text on a white box
   ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
-  ASSERT_EQ(tintwell_->Boxes().size(), 1u);
+  ASSERT_EQ(tintwell_->Boxes(1).size(), 1u);
   EXPECT_EQ(green_when_confirmed, 254);
   EXPECT_EQ(preview_when_confirmed, std::vector<DWORD>{Rgb(255, 254, 255)});
   EXPECT_EQ(StoredColor()->bytes, (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
@@ -238,7 +237,7 @@ TEST_F(WindowTest, WithoutTheMessengerTheWindowIsNeverShown) {
   EXPECT_EQ(tintwell_->WaitForWindow(), nullptr);
   EXPECT_EQ(tintwell_->WaitForExit(), 2);
   EXPECT_FALSE(tintwell_->WindowWasVisible());
-  const std::vector<SeenBox> boxes = tintwell_->Boxes();
+  const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, L"Error");
   EXPECT_EQ(boxes[0].text, L"Please log-in to MSN 6 before using this program");
@@ -251,7 +250,7 @@ TEST_F(WindowTest, AMessengerGoneAtChangeEndsTheProgramWithoutWriting) {
   standin_->Kill();
   ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
   EXPECT_EQ(tintwell_->WaitForExit(), 1);
-  const std::vector<SeenBox> boxes = tintwell_->Boxes();
+  const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, L"Tintwell");
   EXPECT_EQ(boxes[0].icon, L"critical");

@@ -1,7 +1,5 @@
 #include "color/failure.h"
 
-#include <cwchar>
-
 #include "resources/program.h"
 
 namespace {
@@ -33,10 +31,17 @@ Failure FailureFromLastError() {
   return FailureFromHresult(error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error));
 }
 
+std::wstring HexNumber(HRESULT code) {
+  std::wstring text = L"0x00000000";
+  auto bits = static_cast<unsigned long>(code);
+  for (std::size_t digit = text.size() - 1; bits != 0; --digit, bits >>= 4) {
+    text[digit] = L"0123456789ABCDEF"[bits & 0xF];
+  }
+  return text;
+}
+
 void ShowFatalError(HWND owner, const Failure& failure) {
-  wchar_t number[32];
-  std::swprintf(number, std::size(number), L"0x%08lX", static_cast<unsigned long>(failure.code));
-  const std::wstring text = std::wstring{L"Run-time error "} + number + L":\n\n" +
+  const std::wstring text = L"Run-time error " + HexNumber(failure.code) + L":\n\n" +
                             failure.description + L"\n\n" + kProgramTitle + L" will now close.";
   MessageBoxW(owner, text.c_str(), kProgramTitle, MB_OK | MB_ICONHAND);
 }

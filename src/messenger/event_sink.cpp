@@ -6,7 +6,8 @@ HRESULT STDMETHODCALLTYPE EventSink::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) {
     return E_POINTER;
   }
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == messenger_ids::kMessengerEvents) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) ||
+      iid == messenger_ids::kMessengerEvents) {
     *object = static_cast<IDispatch*>(this);
     AddRef();
     return S_OK;

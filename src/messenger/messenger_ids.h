@@ -18,6 +18,9 @@ inline constexpr IID kMessengerInterface = {
 inline constexpr IID kMessengerEvents = {
     0xC9A6A6B6, 0x9BC1, 0x43A5, {0xB0, 0x6B, 0xE5, 0x88, 0x74, 0xEE, 0xBC, 0x96}};
 
+// What IDispatch calls take for "no particular interface" (IID_NULL).
+inline constexpr IID kNoInterface{};
+
 inline constexpr wchar_t kSigninNameProperty[] = L"MySigninName";
 
 }  // namespace messenger_ids

@@ -52,7 +52,7 @@ HRESULT MessengerLink::Open() {
   }
   LPOLESTR name = const_cast<LPOLESTR>(messenger_ids::kSigninNameProperty);
   DISPID signin_name_id = DISPID_UNKNOWN;
-  status = messenger->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &signin_name_id);
+  status = messenger->GetIDsOfNames(messenger_ids::kNoInterface, &name, 1, LOCALE_USER_DEFAULT, &signin_name_id);
   if (FAILED(status)) {
     return status;
   }
@@ -90,7 +90,7 @@ std::wstring MessengerLink::SigninName() const {
   const std::unique_ptr<VARIANT, VariantClearer> result_owner{&result};
   EXCEPINFO exception{};
   const HRESULT status =
-      messenger_->Invoke(signin_name_id_, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+      messenger_->Invoke(signin_name_id_, messenger_ids::kNoInterface, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
                          &no_arguments, &result, &exception, nullptr);
   if (status == DISP_E_EXCEPTION) {
     throw FailureFromException(exception);

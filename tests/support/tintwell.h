@@ -28,7 +28,11 @@ class TintwellProcess {
   int WaitForExit(DWORD timeout_ms = 10000);
   // True when the main window was seen visible at any time while watched.
   bool WindowWasVisible() const { return window_seen_; }
-  std::vector<SeenBox> Boxes() { return boxes_->Stop(); }
+  // Every box seen, once at least count of them have shown (or 5 s passed).
+  std::vector<SeenBox> Boxes(std::size_t count) {
+    boxes_->WaitFor(count);
+    return boxes_->Stop();
+  }
   DWORD thread_id() const { return thread_id_; }
 
  private:
