@@ -2,7 +2,9 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <string_view>
 
 #include "color/apply.h"
@@ -199,6 +201,59 @@ TEST_F(ApplyColorTest, AFailingControlStopsTheSequence) {
   EXPECT_THROW(ApplyColor(channels, link_, nullptr), Failure);
   EXPECT_TRUE(watcher.Stop().empty());
   EXPECT_TRUE(SettingsChanges().empty());
+}
+
+// Sign-in names that could steer a write elsewhere. Whatever the messenger
+// reports, the only change anywhere under the messenger's settings may be the
+// "IM Color" of the key named exactly by that name; every refusal is a box.
+TEST_F(ApplyColorTest, HostileNamesNeverWriteAnywhereElse) {
+  const std::wstring settings_root = L"Software\\Microsoft\\MSNMessenger";
+  const std::wstring& anna = account_;  // an existing account to imitate
+  const std::wstring hostile[] = {
+      L"",
+      anna + L"\\inner",
+      anna + L"\\",
+      std::wstring(300, L'x'),
+      L"Zo\xEB \x674E\x5A1C@example.net",
+      L"\xFF41nna" + anna.substr(4),  // full-width a
+      L"\x0101nna" + anna.substr(4),  // a with macron, best-fit to a
+      L"\"" + anna + L"\"",
+      L" " + anna,
+      anna + L" ",
+      L"tab\there\x01" + anna,
+      L"..\\..\\" + anna,
+  };
+  for (const std::wstring& name : hostile) {
+    SCOPED_TRACE(testing::Message() << "name of " << name.size() << " characters");
+    SignIn(name);
+    if (!name.empty() && name.find(L'\\') == std::wstring::npos) {
+      accounts_.push_back(name);  // the stand-in made its key: removed afterwards
+    }
+    std::vector<std::wstring> before = SnapshotKey(HKEY_CURRENT_USER, settings_root);
+    const SeenBox box = ApplyExpectingOneBox({12, 34, 56});
+    std::vector<std::wstring> after = SnapshotKey(HKEY_CURRENT_USER, settings_root);
+    std::sort(before.begin(), before.end());
+    std::sort(after.begin(), after.end());
+
+    const std::wstring own_value = L"\\PerPassportSettings\\" + name + L" [IM Color] ";
+    std::vector<std::wstring> changed;
+    std::set_symmetric_difference(before.begin(), before.end(), after.begin(), after.end(),
+                                  std::back_inserter(changed));
+    for (const std::wstring& line : changed) {
+      EXPECT_TRUE(line.starts_with(own_value)) << "changed elsewhere: " << testing::PrintToString(line);
+    }
+    if (box.title == L"Done !") {
+      EXPECT_EQ(box.text, L"Color has been changed for " + name);
+      ASSERT_TRUE(StoredColor(name));
+      EXPECT_EQ(StoredColor(name)->bytes, Bytes({12, 34, 56}));
+    } else {
+      EXPECT_EQ(box.title, L"Tintwell");
+      EXPECT_TRUE(box.text.starts_with(L"The color was not changed for ") ||
+                  box.text.starts_with(L"Incorrect Format:"))
+          << "not a clear refusal";
+      EXPECT_TRUE(changed.empty());
+    }
+  }
 }
 
 // The fatal path ends the program, so it runs in a child: this same program
