@@ -4,10 +4,12 @@
 # and a few more:
 #   make screenshot  render docs/tintwell.png from the real program
 #   make dist        dist/ zips of Tintwell.exe for x86 and x64
+#   make bench       Tintwell's start, apply, memory and size against a floor program
+#   make soak        a long session: 10 000 scroll changes, 500 applies, memory growth
 SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 
-.PHONY: test run build deps screenshot dist clean
+.PHONY: test run build deps screenshot dist bench soak clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -30,6 +32,12 @@ screenshot: build
 
 dist: build
 	bash scripts/dist.sh
+
+bench: build
+	bash scripts/bench.sh bench
+
+soak: build
+	bash scripts/bench.sh soak
 
 clean:
 	rm -rf build dist

@@ -1,0 +1,277 @@
+// Measures Tintwell against its floor (bench/floor.cpp), side by side in one
+// run, and prints one table; with "soak", drives a long session instead.
+//
+//   bench            start, apply and peak memory: medians of 7 runs each
+//   bench soak       10 000 committed scroll changes and 500 applies
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/processes.h"
+#include "support/scratch_key.h"
+#include "window/design.h"
+
+namespace {
+
+constexpr wchar_t kAccount[] = L"bench@example.com";
+const std::wstring kAccountKey =
+    std::wstring{L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\"} + kAccount;
+constexpr int kRuns = 7;
+
+double Now() {
+  static const double frequency = [] {
+    LARGE_INTEGER value;
+    QueryPerformanceFrequency(&value);
+    return static_cast<double>(value.QuadPart);
+  }();
+  LARGE_INTEGER value;
+  QueryPerformanceCounter(&value);
+  return static_cast<double>(value.QuadPart) / frequency;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Reads a line "Key:   N kB" of this program's Linux process status, found
+// through Wine's view of the Linux file system.
+long LinuxStatusKilobytes(const std::wstring& program, const char* key) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
+  long found = -1;
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more && found < 0;
+       more = FindNextFileW(search, &entry)) {
+    const std::wstring folder = std::wstring{L"Z:\\proc\\"} + entry.cFileName;
+    auto read = [](const std::wstring& path) {
+      std::string text;
+      const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+      if (file == INVALID_HANDLE_VALUE) {
+        return text;
+      }
+      char buffer[4096];
+      DWORD got = 0;
+      while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        text.append(buffer, got);
+      }
+      CloseHandle(file);
+      return text;
+    };
+    const std::string command = read(folder + L"\\cmdline");
+    const std::string wanted{program.begin(), program.end()};
+    if (command.find(wanted) == std::string::npos) {
+      continue;
+    }
+    const std::string status = read(folder + L"\\status");
+    const std::size_t at = status.find(key);
+    if (at != std::string::npos) {
+      found = std::strtol(status.c_str() + at + std::strlen(key) + 1, nullptr, 10);
+    }
+  }
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+  }
+  return found;
+}
+
+class Program {
+ public:
+  Program(std::wstring path, const wchar_t* window_class)
+      : path_(std::move(path)), window_class_(window_class) {}
+  ~Program() { Close(); }
+
+  // Seconds from the process start until its window is visible and idle.
+  double Start() {
+    std::wstring command_line = L"\"" + path_ + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    const double started = Now();
+    if (!CreateProcessW(path_.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process_)) {
+      return -1;
+    }
+    for (;;) {
+      window_ = FindWindowW(window_class_, nullptr);
+      if (window_ != nullptr && IsWindowVisible(window_) &&
+          WaitForInputIdle(process_.hProcess, 0) == 0) {
+        return Now() - started;
+      }
+      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0 || Now() - started > 30) {
+        return -1;
+      }
+      Sleep(1);
+    }
+  }
+
+  // Seconds from a click on Change until the value is stored and the
+  // confirmation is visible.
+  double Apply(const std::vector<BYTE>& expected) {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kAccountKey.c_str(), L"IM Color");
+    const HWND label = GetDlgItem(window_, design::kLabel4);
+    const double clicked = Now();
+    PostMessageW(window_, WM_COMMAND, MAKEWPARAM(design::kLabel4, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(label));
+    for (;;) {
+      const HWND box = FindWindowW(L"#32770", L"Done !");
+      if (box != nullptr && IsWindowVisible(box)) {
+        const auto stored = ReadValue(HKEY_CURRENT_USER, kAccountKey, L"IM Color");
+        if (stored && stored->bytes == expected) {
+          const double done = Now() - clicked;
+          PostMessageW(box, WM_COMMAND, IDOK, 0);
+          while (IsWindow(box)) {
+            Sleep(1);
+          }
+          return done;
+        }
+      }
+      if (Now() - clicked > 30) {
+        return -1;
+      }
+      Sleep(1);
+    }
+  }
+
+  HWND window() const { return window_; }
+  long PeakKilobytes() const { return LinuxStatusKilobytes(Name(), "VmHWM:"); }
+  long ResidentKilobytes() const { return LinuxStatusKilobytes(Name(), "VmRSS:"); }
+
+  void Close() {
+    if (process_.hProcess == nullptr) {
+      return;
+    }
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.hProcess, 1);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    process_ = {};
+  }
+
+ private:
+  std::wstring Name() const { return path_.substr(path_.find_last_of(L"\\/") + 1); }
+
+  std::wstring path_;
+  const wchar_t* window_class_;
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+};
+
+struct Figures {
+  std::vector<double> start;
+  std::vector<double> apply;
+  std::vector<double> peak;
+};
+
+void Measure(Program& program, const std::vector<BYTE>& record, Figures& figures) {
+  figures.start.push_back(program.Start() * 1000);
+  figures.apply.push_back(program.Apply(record) * 1000);
+  figures.peak.push_back(static_cast<double>(program.PeakKilobytes()));
+  program.Close();
+}
+
+void PrintRow(const char* figure, const std::vector<double>& tintwell,
+              const std::vector<double>& floor, double target) {
+  const double ratio = Median(tintwell) / Median(floor);
+  std::printf("%-22s %10.1f %10.1f %8.3f %8.2f  %s\n", figure, Median(tintwell), Median(floor),
+              ratio, target, ratio <= target ? "met" : "MISSED");
+}
+
+int Benchmark() {
+  Figures tintwell;
+  Figures floor;
+  for (int run = 0; run < kRuns; ++run) {
+    Program program{L"" TINTWELL_EXE_PATH, L"TintwellForm1"};
+    Measure(program, {0, 0, 0, 0}, tintwell);
+    Program baseline{L"" FLOOR_EXE_PATH, L"TintwellFloor"};
+    Measure(baseline, {1, 2, 3, 0}, floor);
+  }
+  std::printf("%-22s %10s %10s %8s %8s\n", "figure (median of 7)", "Tintwell", "floor", "ratio",
+              "target");
+  PrintRow("start (ms)", tintwell.start, floor.start, 1.15);
+  PrintRow("apply (ms)", tintwell.apply, floor.apply, 1.2);
+  PrintRow("peak memory (KB)", tintwell.peak, floor.peak, 1.1);
+  return 0;
+}
+
+int Soak() {
+  constexpr int kScrollChanges = 10000;
+  constexpr int kApplies = 500;
+  Program program{L"" TINTWELL_EXE_PATH, L"TintwellForm1"};
+  if (program.Start() < 0) {
+    std::printf("Tintwell did not start\n");
+    return 1;
+  }
+  const HWND window = program.window();
+  const int bars[] = {design::kRed, design::kGreen, design::kBlue};
+  int changes = 0;
+  auto scroll = [&](int bar, WPARAM request) {
+    SendMessageW(window, WM_HSCROLL, request,
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, bar)));
+    ++changes;
+  };
+  std::vector<long> resident;
+  int wrong = 0;
+  const int steps_per_apply = kScrollChanges / kApplies - 3;
+  for (int apply = 0; apply < kApplies; ++apply) {
+    for (int step = 0; step < steps_per_apply; ++step) {
+      scroll(bars[step % 3], step % 2 == 0 ? SB_LINERIGHT : SB_PAGELEFT);
+    }
+    const int colour[] = {apply * 37 % 256, apply * 91 % 256, apply * 53 % 256};
+    for (int i = 0; i < 3; ++i) {
+      scroll(bars[i], MAKEWPARAM(SB_THUMBPOSITION, colour[i]));
+    }
+    const bool white = colour[0] == 255 && colour[1] == 255 && colour[2] == 255;
+    const std::vector<BYTE> expected{static_cast<BYTE>(colour[0]),
+                                     static_cast<BYTE>(white ? 254 : colour[1]),
+                                     static_cast<BYTE>(colour[2]), 0};
+    if (program.Apply(expected) < 0) {
+      ++wrong;
+    }
+    if (apply % 50 == 49) {
+      resident.push_back(program.ResidentKilobytes());
+    }
+  }
+  // The first 100 applies warm the heaps up; a leak shows as what the end of
+  // the session holds beyond that.
+  const long warm = resident[1];
+  const long growth = resident.back() - warm;
+  std::printf("soak: %d committed scroll changes, %d applies, %d stored values wrong\n", changes,
+              kApplies, wrong);
+  std::printf("resident memory (KB) every 50 applies:");
+  for (const long sample : resident) {
+    std::printf(" %ld", sample);
+  }
+  std::printf("\ngrowth after warm-up (100 applies to the end): %ld KB (target <= 256 KB): %s\n",
+              growth,
+              growth <= 256 && wrong == 0 ? "met" : "MISSED");
+  return wrong == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  StandinMessenger::StopAll();
+  if (StandinMessenger::Register() != 0) {
+    std::printf("the stand-in messenger could not be registered\n");
+    return 1;
+  }
+  int result = 1;
+  {
+    StandinMessenger standin{std::wstring{L"/signin:"} + kAccount};
+    if (standin.started()) {
+      result = argc > 1 && std::string{argv[1]} == "soak" ? Soak() : Benchmark();
+    }
+  }
+  StandinMessenger::StopAll();
+  StandinMessenger::Unregister();
+  RegDeleteKeyW(HKEY_CURRENT_USER, kAccountKey.c_str());
+  return result;
+}

@@ -1,0 +1,96 @@
+// The floor that Tintwell is measured against: only what its job cannot
+// avoid. It joins the apartment, creates the messenger object and subscribes,
+// and shows a window of the same size with the same controls; a click on the
+// Change label reads the sign-in name twice, opens, sets and closes the value
+// once and shows one box. No checks, no layout logic, no preview.
+#include <windows.h>
+#include <ocidl.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "messenger/event_sink.h"
+#include "messenger/messenger_ids.h"
+#include "window/design.h"
+
+namespace {
+
+Microsoft::WRL::ComPtr<IDispatch> messenger;
+DISPID signin_name_id = DISPID_UNKNOWN;
+
+std::wstring SigninName() {
+  DISPPARAMS none{};
+  VARIANT result;
+  VariantInit(&result);
+  messenger->Invoke(signin_name_id, messenger_ids::kNoInterface, 0, DISPATCH_PROPERTYGET, &none,
+                    &result, nullptr, nullptr);
+  std::wstring name{V_BSTR(&result), SysStringLen(V_BSTR(&result))};
+  VariantClear(&result);
+  return name;
+}
+
+void Apply(HWND window) {
+  const std::wstring name = SigninName();
+  const std::wstring path = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\" + name;
+  const std::string ansi_path{path.begin(), path.end()};
+  const BYTE record[4] = {1, 2, 3, 0};
+  HKEY key = nullptr;
+  RegOpenKeyExA(HKEY_CURRENT_USER, ansi_path.c_str(), 0, KEY_WRITE, &key);
+  RegSetValueExA(key, "IM Color", 0, REG_BINARY, record, sizeof record);
+  RegCloseKey(key);
+  const std::wstring text = L"Color has been changed for " + SigninName();
+  MessageBoxW(window, text.c_str(), L"Done !", MB_OK | MB_ICONINFORMATION);
+}
+
+LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COMMAND && LOWORD(wparam) == design::kLabel4) {
+    Apply(window);
+    return 0;
+  }
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  CoCreateInstance(messenger_ids::kMessengerClass, nullptr, CLSCTX_ALL,
+                   messenger_ids::kMessengerDefaultInterface,
+                   reinterpret_cast<void**>(messenger.GetAddressOf()));
+  LPOLESTR name = const_cast<LPOLESTR>(messenger_ids::kSigninNameProperty);
+  messenger->GetIDsOfNames(messenger_ids::kNoInterface, &name, 1, 0, &signin_name_id);
+  Microsoft::WRL::ComPtr<IConnectionPointContainer> container;
+  messenger.As(&container);
+  Microsoft::WRL::ComPtr<IConnectionPoint> events;
+  container->FindConnectionPoint(messenger_ids::kMessengerEvents, &events);
+  Microsoft::WRL::ComPtr<IDispatch> sink;
+  sink.Attach(new EventSink);
+  DWORD cookie = 0;
+  events->Advise(sink.Get(), &cookie);
+
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = &Procedure;
+  window_class.hInstance = instance;
+  window_class.lpszClassName = L"TintwellFloor";
+  RegisterClassW(&window_class);
+  const HWND window = CreateWindowExW(0, L"TintwellFloor", L"Floor",
+                                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, 301, 117, nullptr, nullptr, instance, nullptr);
+  for (const design::Control& control : design::kControls) {
+    CreateWindowExW(control.ex_style, control.window_class, control.text, control.style,
+                    control.left / 15, control.top / 15, control.width / 15, control.height / 15,
+                    window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
+                    nullptr);
+  }
+  ShowWindow(window, SW_SHOWNORMAL);
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    DispatchMessageW(&message);
+  }
+  events->Unadvise(cookie);
+  return 0;
+}
