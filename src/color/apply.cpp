@@ -36,9 +36,16 @@ std::wstring WhyNotWritten(const reg::WriteOutcome& outcome) {
   return L"The account's settings could not be found.";
 }
 
+// A box the user must see: when it cannot be shown, that is a failure too.
+void Tell(HWND owner, const std::wstring& text, const wchar_t* title, UINT style) {
+  if (MessageBoxW(owner, text.c_str(), title, MB_OK | style) == 0) {
+    throw FailureFromLastError();
+  }
+}
+
 void ShowNotChanged(const std::wstring& name, const std::wstring& reason, HWND owner) {
-  const std::wstring text = L"The color was not changed for " + name + L".\n\n" + reason;
-  MessageBoxW(owner, text.c_str(), kProgramTitle, MB_OK | MB_ICONHAND);
+  Tell(owner, L"The color was not changed for " + name + L".\n\n" + reason, kProgramTitle,
+       MB_ICONHAND);
 }
 
 }  // namespace
@@ -70,6 +77,5 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
   }
 
   const std::wstring confirmed_name = messenger.SigninName();
-  const std::wstring text = L"Color has been changed for " + confirmed_name;
-  MessageBoxW(owner, text.c_str(), L"Done !", MB_OK | MB_ICONINFORMATION);
+  Tell(owner, L"Color has been changed for " + confirmed_name, L"Done !", MB_ICONINFORMATION);
 }

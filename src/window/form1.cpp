@@ -237,9 +237,11 @@ void Form1::LayOut(UINT dpi) {
   }
   for (const design::Control& control : design::kControls) {
     const HWND handle = Control(control.id);
-    SetWindowPos(handle, nullptr, TwipsToPixels(control.left, dpi),
-                 TwipsToPixels(control.top, dpi), TwipsToPixels(control.width, dpi),
-                 TwipsToPixels(control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!SetWindowPos(handle, nullptr, TwipsToPixels(control.left, dpi),
+                      TwipsToPixels(control.top, dpi), TwipsToPixels(control.width, dpi),
+                      TwipsToPixels(control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE)) {
+      throw FailureFromLastError();
+    }
     const HFONT shown = control.id == design::kLabel4 ? label4_font.get() : font.get();
     SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
   }
@@ -248,8 +250,10 @@ void Form1::LayOut(UINT dpi) {
   label4_font_ = std::move(label4_font);
   const SIZE frame = FrameSizeForClient(window_, TwipsToPixels(design::kClientWidth, dpi),
                                         TwipsToPixels(design::kClientHeight, dpi), dpi);
-  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+    throw FailureFromLastError();
+  }
 }
 
 void Form1::RefreshPreview() {

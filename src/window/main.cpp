@@ -12,7 +12,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return kFatalExitCode;
   }
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  if (!InitCommonControlsEx(&controls)) {
+    ShowFatalError(nullptr, FailureFromLastError());
+    CoUninitialize();
+    return kFatalExitCode;
+  }
 
   int exit_code = 0;
   {
