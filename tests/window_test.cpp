@@ -78,6 +78,9 @@ class WindowTest : public testing::Test {
   std::vector<DWORD> PreviewColours() const {
     return ColoursShownIn(tintwell_->Control(design::kText1), kWhite);
   }
+  void ExpectPosition(int bar, int position) const {
+    EXPECT_EQ(Settled([&] { return Position(Bar(bar)); }, position), position) << bar;
+  }
   // The sample text shows in exactly this colour, and nothing else does.
   void ExpectPreview(DWORD colour) const {
     const std::vector<DWORD> only{colour};
@@ -148,17 +151,17 @@ TEST_F(WindowTest, ThePreviewFollowsClicksAndKeysInExactlyTheChosenColour) {
   ExpectPreview(Rgb(0, 0, 0));
 
   ClickAt(RightArrowOf(Bar(design::kRed)));
-  EXPECT_EQ(Position(Bar(design::kRed)), 1);
+  ExpectPosition(design::kRed, 1);
   ExpectPreview(Rgb(1, 0, 0));
 
   PressKeys({VK_END});  // the clicked bar has the focus
-  EXPECT_EQ(Position(Bar(design::kRed)), 255);
+  ExpectPosition(design::kRed, 255);
   ExpectPreview(Rgb(255, 0, 0));
 
   PressKeys({VK_TAB, VK_NEXT, VK_NEXT, VK_RIGHT, VK_LEFT, VK_LEFT});  // green: 15, 30, 31, 30, 29
-  EXPECT_EQ(Position(Bar(design::kGreen)), 29);
+  ExpectPosition(design::kGreen, 29);
   PressKeys({VK_TAB, VK_END, VK_PRIOR});  // blue: 255, 240
-  EXPECT_EQ(Position(Bar(design::kBlue)), 240);
+  ExpectPosition(design::kBlue, 240);
   ExpectPreview(Rgb(255, 29, 240));
   PressKeys({VK_HOME});
   ExpectPreview(Rgb(255, 29, 0));
@@ -174,6 +177,7 @@ TEST_F(WindowTest, ADraggedThumbChangesThePreviewOnlyOnRelease) {
   EXPECT_EQ(Position(blue), 0);
   ExpectPreview(Rgb(0, 0, 0));
   Release();
+  Settled([&] { return Position(blue) != 0; }, true);  // the release has landed
   const int released_at = Position(blue);
   EXPECT_GT(released_at, 100);
   EXPECT_LT(released_at, 200);
