@@ -202,6 +202,7 @@ TEST_F(WindowTest, ChangeStoresTheColourAndConfirmsIt) {
   for (int i = 0; i < 3; ++i) {
     ClickAt(RightArrowOf(Bar(design::kGreen)));
   }
+  ExpectPosition(design::kGreen, 3);
   ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
   const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
   ASSERT_EQ(boxes.size(), 1u);
@@ -224,8 +225,10 @@ TEST_F(WindowTest, WhiteTurnsGreenTo254BeforeTheConfirmation) {
   for (const int id : {design::kRed, design::kGreen, design::kBlue}) {
     ClickAt(RightArrowOf(Bar(id)));
     PressKeys({VK_END});
+    ExpectPosition(id, 255);
   }
-  EXPECT_TRUE(PreviewColours().empty());  // white text on a white box
+  // White text on a white box.
+  EXPECT_EQ(Settled([this] { return PreviewColours(); }, {}), std::vector<DWORD>{});
   ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
   ASSERT_EQ(tintwell_->Boxes(1).size(), 1u);
   EXPECT_EQ(green_when_confirmed, 254);
