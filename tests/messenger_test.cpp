@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <objbase.h>
-#include <shellapi.h>
 
 #include "color/failure.h"
 #include "messenger/messenger_link.h"
@@ -151,19 +150,6 @@ TEST_F(MessengerLinkTest, RegistrationIsRemovedWithoutTrace) {
   for (const std::wstring& key : keys) {
     EXPECT_FALSE(present(key, KEY_WOW64_64KEY)) << key;
     EXPECT_FALSE(present(key, KEY_WOW64_32KEY)) << key;
-  }
-}
-
-TEST(QuoteArgument, SurvivesTheCommandLineParser) {
-  for (const std::wstring argument : {L"/signin:a b", L"a\"b", L"a\\\"b", L"ends\\", L"",
-                                      L"C:\\dir name\\x.exe", L"two\\\\\"quotes\"\\"}) {
-    const std::wstring command_line = L"program " + QuoteArgument(argument);
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(command_line.c_str(), &count);
-    ASSERT_NE(argv, nullptr);
-    EXPECT_EQ(count, 2) << command_line;
-    EXPECT_EQ(argv[count - 1], argument) << command_line;
-    LocalFree(argv);
   }
 }
 

@@ -171,8 +171,12 @@ void Form1::OnHScroll(HWND bar, int request, int thumb_position) {
 }
 
 void Form1::OnCommand(int id, int notification) {
-  if (id == design::kLabel4 && notification == STN_CLICKED) {
+  // While the messenger is being asked, COM delivers posted messages; a click
+  // that arrives then must not start a second apply inside the first.
+  if (id == design::kLabel4 && notification == STN_CLICKED && !applying_) {
+    applying_ = true;
     Guarded([this] { ApplyColor(*this, msn_, window_); });
+    applying_ = false;
   }
 }
 

@@ -70,5 +70,6 @@ class Form1 final : public ChannelControls {
   UniqueFont label4_font_;
   COLORREF preview_ = 0;
   bool preview_set_ = false;
+  bool applying_ = false;
   int exit_code_ = 0;
 };
