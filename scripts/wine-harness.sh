@@ -7,6 +7,11 @@
 #   wine-harness.sh BUILD_DIR run EXE ARGS   run EXE; starts and stops the harness
 #                                            around it when it is not running already
 #   wine-harness.sh BUILD_DIR env            print the variables that run uses
+#
+# While it runs, programs can give real input through the X server: a test
+# writes xdotool's arguments to $TINTWELL_INPUT_DIR/request, and finds the
+# exit status in $TINTWELL_INPUT_DIR/done once the input has been sent.
+# (Wine cannot start a Linux program itself.)
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
@@ -19,6 +24,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 state_dir="$build_dir/harness"
 state_file="$state_dir/state"
+input_dir="$state_dir/input"
 mkdir -p "$state_dir"
 
 # From the root folder, so that a reg.exe in the current folder is never the one run.
@@ -52,6 +58,22 @@ prepare_prefix() {
   # Starts Wine's own services now, with no output attached: started later by
   # a test program, they would inherit its output and keep ctest waiting.
   wine wineboot </dev/null >/dev/null 2>&1
+}
+
+input_bridge() {
+  while :; do
+    if [ -f "$input_dir/request" ]; then
+      local arguments status=0
+      arguments=$(cat "$input_dir/request")
+      rm -f "$input_dir/request"
+      # shellcheck disable=SC2086
+      xdotool $arguments >/dev/null 2>&1 || status=$?
+      echo "$status" >"$input_dir/done.new"
+      mv "$input_dir/done.new" "$input_dir/done"
+    else
+      sleep 0.01
+    fi
+  done
 }
 
 free_display() {
@@ -88,7 +110,10 @@ start() {
     fi
     # Wine's desktop process takes its display from whoever starts it first.
     prepare_prefix
-    printf 'DISPLAY=%s\nXVFB_PID=%s\n' "$DISPLAY" "$xvfb_pid" >"$state_file"
+    rm -rf "$input_dir"
+    mkdir -p "$input_dir"
+    input_bridge </dev/null >/dev/null 2>&1 9>&- &
+    printf 'DISPLAY=%s\nXVFB_PID=%s\nBRIDGE_PID=%s\n' "$DISPLAY" "$xvfb_pid" "$!" >"$state_file"
   ) 9>"$state_dir/lock"
 }
 
@@ -99,6 +124,7 @@ stop() {
     # shellcheck disable=SC1090
     . "$state_file"
     "$wine_dir/wineserver" -k 2>/dev/null || true
+    kill "$BRIDGE_PID" 2>/dev/null || true
     if [ -n "$XVFB_PID" ]; then
       kill "$XVFB_PID" 2>/dev/null || true
       # Its display number is free again only once it has gone.
@@ -112,6 +138,7 @@ load_state() {
   # shellcheck disable=SC1090
   . "$state_file"
   export DISPLAY
+  export TINTWELL_INPUT_DIR="$input_dir"
 }
 
 case "$command" in

@@ -154,16 +154,16 @@ TEST_F(WindowTest, ThePreviewFollowsClicksAndKeysInExactlyTheChosenColour) {
   ExpectPosition(design::kRed, 1);
   ExpectPreview(Rgb(1, 0, 0));
 
-  PressKeys({VK_END});  // the clicked bar has the focus
+  PressKeys({L"End"});  // the clicked bar has the focus
   ExpectPosition(design::kRed, 255);
   ExpectPreview(Rgb(255, 0, 0));
 
-  PressKeys({VK_TAB, VK_NEXT, VK_NEXT, VK_RIGHT, VK_LEFT, VK_LEFT});  // green: 15, 30, 31, 30, 29
+  PressKeys({L"Tab", L"Next", L"Next", L"Right", L"Left", L"Left"});  // green: 15, 30, 31, 30, 29
   ExpectPosition(design::kGreen, 29);
-  PressKeys({VK_TAB, VK_END, VK_PRIOR});  // blue: 255, 240
+  PressKeys({L"Tab", L"End", L"Prior"});  // blue: 255, 240
   ExpectPosition(design::kBlue, 240);
   ExpectPreview(Rgb(255, 29, 240));
-  PressKeys({VK_HOME});
+  PressKeys({L"Home"});
   ExpectPreview(Rgb(255, 29, 0));
 }
 
@@ -192,7 +192,7 @@ TEST_F(WindowTest, TabVisitsTheBarsAndTheTextButNeverALabel) {
   const HWND expected[] = {Bar(design::kGreen), Bar(design::kBlue),
                            tintwell_->Control(design::kText1), Bar(design::kRed)};
   for (const HWND control : expected) {
-    PressKeys({VK_TAB});
+    PressKeys({L"Tab"});
     EXPECT_EQ(Settled([&] { return FocusOf(thread); }, control), control);
   }
 }
@@ -224,7 +224,7 @@ TEST_F(WindowTest, WhiteTurnsGreenTo254BeforeTheConfirmation) {
             nullptr);
   for (const int id : {design::kRed, design::kGreen, design::kBlue}) {
     ClickAt(RightArrowOf(Bar(id)));
-    PressKeys({VK_END});
+    PressKeys({L"End"});
     ExpectPosition(id, 255);
   }
   // White text on a white box.

@@ -1,5 +1,7 @@
 #include "support/tintwell.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <set>
 
@@ -65,47 +67,73 @@ int TintwellProcess::WaitForExit(DWORD timeout_ms) {
 
 namespace {
 
-void Send(std::vector<INPUT> inputs) {
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  Sleep(60);
+std::wstring InputFolder() {
+  wchar_t unix_path[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"TINTWELL_INPUT_DIR", unix_path, MAX_PATH);
+  std::wstring folder = L"Z:" + std::wstring{unix_path};
+  std::replace(folder.begin(), folder.end(), L'/', L'\\');
+  return folder;
 }
 
-INPUT Mouse(POINT at, DWORD flags) {
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
-  input.mi.dx = MulDiv(at.x, 65535, width - 1);
-  input.mi.dy = MulDiv(at.y, 65535, height - 1);
-  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  return input;
+bool WriteText(const std::wstring& path, const std::wstring& text) {
+  const HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  const std::string bytes{text.begin(), text.end()};
+  DWORD written = 0;
+  const bool done = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                              nullptr) != FALSE;
+  CloseHandle(file);
+  return done;
+}
+
+// Hands xdotool's arguments to the harness, which runs it on the X server this
+// Wine draws on, and waits until it has sent the input.
+void Xdotool(const std::wstring& arguments) {
+  const std::wstring folder = InputFolder();
+  const std::wstring done = folder + L"\\done";
+  DeleteFileW(done.c_str());
+  const std::wstring request = folder + L"\\request";
+  if (!WriteText(request + L".new", arguments) ||
+      !MoveFileExW((request + L".new").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    ADD_FAILURE() << "no input bridge in " << testing::PrintToString(folder);
+    return;
+  }
+  const ULONGLONG deadline = GetTickCount64() + 5000;
+  while (GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount64() >= deadline) {
+      ADD_FAILURE() << "xdotool " << testing::PrintToString(arguments) << " was not run";
+      return;
+    }
+    Sleep(2);
+  }
+  DeleteFileW(done.c_str());
+  Sleep(60);  // for the program to take the input in
+}
+
+std::wstring At(POINT at) {
+  return L"mousemove " + std::to_wstring(at.x) + L" " + std::to_wstring(at.y);
 }
 
 }  // namespace
 
-void MoveTo(POINT at) { Send({Mouse(at, 0)}); }
+void MoveTo(POINT at) { Xdotool(At(at)); }
 
-void PressAt(POINT at) { Send({Mouse(at, 0), Mouse(at, MOUSEEVENTF_LEFTDOWN)}); }
+void PressAt(POINT at) { Xdotool(At(at) + L" mousedown 1"); }
 
-void Release() {
-  POINT at{};
-  GetCursorPos(&at);
-  Send({Mouse(at, MOUSEEVENTF_LEFTUP)});
-}
+void Release() { Xdotool(L"mouseup 1"); }
 
-void ClickAt(POINT at) {
-  Send({Mouse(at, 0), Mouse(at, MOUSEEVENTF_LEFTDOWN), Mouse(at, MOUSEEVENTF_LEFTUP)});
-}
+void ClickAt(POINT at) { Xdotool(At(at) + L" click 1"); }
 
-void PressKeys(std::initializer_list<WORD> virtual_keys) {
-  for (const WORD key : virtual_keys) {
-    INPUT down{};
-    down.type = INPUT_KEYBOARD;
-    down.ki.wVk = key;
-    INPUT up = down;
-    up.ki.dwFlags = KEYEVENTF_KEYUP;
-    Send({down, up});
+void PressKeys(std::initializer_list<const wchar_t*> keys) {
+  std::wstring arguments = L"key --delay 20";
+  for (const wchar_t* key : keys) {
+    arguments += L" ";
+    arguments += key;
   }
+  Xdotool(arguments);
 }
 
 POINT CentreOf(HWND window) {

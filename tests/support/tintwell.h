@@ -43,13 +43,14 @@ class TintwellProcess {
   bool window_seen_ = false;
 };
 
-// Input through the system's hardware input path, as the user's mouse and
-// keyboard give it; each call returns once the input has had time to land.
+// Real input through the X server (xdotool), as the user's mouse and keyboard
+// give it; each call returns once the input has had time to land.
 void ClickAt(POINT at);
 void PressAt(POINT at);
 void MoveTo(POINT at);
 void Release();
-void PressKeys(std::initializer_list<WORD> virtual_keys);
+// Keys by their X names: "Tab", "End", "Next", "Prior", "Home", "Left", ...
+void PressKeys(std::initializer_list<const wchar_t*> keys);
 // The centre of a window's rectangle, in screen coordinates.
 POINT CentreOf(HWND window);
 // The distinct colours shown inside a window's client area, but its background.
