@@ -89,12 +89,8 @@ class Program {
 
   // Seconds from the process start until its window is visible and idle.
   double Start() {
-    std::wstring command_line = L"\"" + path_ + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     const double started = Now();
-    if (!CreateProcessW(path_.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process_)) {
+    if (!Launch(path_, L"", process_)) {
       return -1;
     }
     for (;;) {
@@ -150,9 +146,7 @@ class Program {
     if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) {
       TerminateProcess(process_.hProcess, 1);
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-    process_ = {};
+    CloseProcess(process_);
   }
 
  private:

@@ -17,8 +17,6 @@
 
 namespace {
 
-const std::wstring kSettings = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings";
-
 // Scroll bars as the apply sequence sees them; a test can make them fail or
 // act when green is set.
 class TestChannels final : public ChannelControls {
@@ -45,18 +43,13 @@ class TestChannels final : public ChannelControls {
   std::function<void()> on_set_green_;
 };
 
-std::wstring UniqueName(std::wstring_view base) {
-  return std::wstring{base} + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
-         std::to_wstring(GetTickCount64());
-}
-
 std::vector<BYTE> Bytes(ChannelTriple color) {
   return {static_cast<BYTE>(color.red), static_cast<BYTE>(color.green),
           static_cast<BYTE>(color.blue), 0};
 }
 
 std::optional<RegistryValue> StoredColor(const std::wstring& account) {
-  return ReadValue(HKEY_CURRENT_USER, kSettings + L"\\" + account, L"IM Color");
+  return ReadValue(HKEY_CURRENT_USER, AccountKey(account), L"IM Color");
 }
 
 void ExpectDone(const SeenBox& box, const std::wstring& account) {
@@ -84,7 +77,7 @@ class ApplyColorTest : public testing::Test {
     standin_.emplace(L"\"/signin:" + account_ + L"\"");
     ASSERT_TRUE(standin_->started());
     ASSERT_HRESULT_SUCCEEDED(link_.Open());
-    before_ = SnapshotKey(HKEY_CURRENT_USER, kSettings);
+    before_ = SnapshotKey(HKEY_CURRENT_USER, kAccountSettings);
   }
   void TearDown() override {
     link_.Close();
@@ -92,13 +85,13 @@ class ApplyColorTest : public testing::Test {
     StandinMessenger::StopAll();
     StandinMessenger::Unregister();
     for (const std::wstring& account : accounts_) {
-      RegDeleteTreeW(HKEY_CURRENT_USER, (kSettings + L"\\" + account).c_str());
-      RegDeleteKeyW(HKEY_CURRENT_USER, (kSettings + L"\\" + account).c_str());
+      RegDeleteTreeW(HKEY_CURRENT_USER, AccountKey(account).c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(account).c_str());
     }
     CoUninitialize();
   }
 
-  std::wstring Account(std::wstring_view base) {
+  std::wstring Account(const std::wstring& base) {
     accounts_.push_back(UniqueName(base));
     return accounts_.back();
   }
@@ -121,7 +114,7 @@ class ApplyColorTest : public testing::Test {
     return boxes[0];
   }
   std::vector<std::wstring> SettingsChanges() {
-    std::vector<std::wstring> after = SnapshotKey(HKEY_CURRENT_USER, kSettings);
+    std::vector<std::wstring> after = SnapshotKey(HKEY_CURRENT_USER, kAccountSettings);
     return after == before_ ? std::vector<std::wstring>{} : after;
   }
 
@@ -167,9 +160,9 @@ TEST_F(ApplyColorTest, ApplyingTwiceWritesAndConfirmsTwice) {
 }
 
 TEST_F(ApplyColorTest, AMissingAccountKeyIsReportedAndNotCreated) {
-  ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, (kSettings + L"\\" + account_).c_str()),
+  ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(account_).c_str()),
             ERROR_SUCCESS);
-  before_ = SnapshotKey(HKEY_CURRENT_USER, kSettings);
+  before_ = SnapshotKey(HKEY_CURRENT_USER, kAccountSettings);
   ExpectNotChanged(ApplyExpectingOneBox({40, 90, 200}), account_,
                    L"Sign in once with the messenger");
   EXPECT_TRUE(SettingsChanges().empty());
@@ -179,14 +172,14 @@ TEST_F(ApplyColorTest, AnEmptyNameGetsOnlyTheFormatBox) {
   SignIn(L"");
   const SeenBox box = ApplyExpectingOneBox({40, 90, 200});
   EXPECT_EQ(box.title, L"Tintwell");
-  EXPECT_EQ(box.text, L"Incorrect Format:\n\nHKEY_CURRENT_USER\\" + kSettings + L"\\");
+  EXPECT_EQ(box.text, L"Incorrect Format:\n\nHKEY_CURRENT_USER\\" + AccountKey(L""));
   EXPECT_TRUE(SettingsChanges().empty());
 }
 
 TEST_F(ApplyColorTest, ANameWithABackslashIsRefused) {
   const std::wstring inner = account_ + L"\\inner";
-  ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kSettings + L"\\" + inner));
-  before_ = SnapshotKey(HKEY_CURRENT_USER, kSettings);
+  ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, AccountKey(inner)));
+  before_ = SnapshotKey(HKEY_CURRENT_USER, kAccountSettings);
   for (const std::wstring& name : {inner, account_ + L"\\"}) {
     SignIn(name);
     ExpectNotChanged(ApplyExpectingOneBox({40, 90, 200}), name, L"backslash");
@@ -263,26 +256,19 @@ class FatalApplyTest : public ApplyColorTest {
   std::pair<int, std::vector<SeenBox>> RunChild(const std::wstring& scenario) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring command_line = L"\"" + std::wstring{self} + L"\" --fatal-child " + scenario;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION child{};
-    std::wstring mutable_line = command_line;
-    if (!CreateProcessW(self, mutable_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &child)) {
+    if (!Launch(self, L"--fatal-child " + scenario, child)) {
       ADD_FAILURE() << "the child did not start";
       return {};
     }
     MessageBoxWatcher watcher{child.dwProcessId};
-    DWORD exit_code = 0;
-    if (!WaitPumping(child.hProcess, 20000)) {
+    const int exit_code = WaitForExitCode(child.hProcess, 20000);
+    if (exit_code == -1) {
       TerminateProcess(child.hProcess, 99);
       ADD_FAILURE() << "the child did not end";
     }
-    GetExitCodeProcess(child.hProcess, &exit_code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    return {static_cast<int>(exit_code), watcher.Stop()};
+    CloseProcess(child);
+    return {exit_code, watcher.Stop()};
   }
 };
 

@@ -11,14 +11,6 @@
 
 namespace {
 
-const std::wstring kSettings = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\";
-
-// A name no other test or run uses, so its account key can be removed afterwards.
-std::wstring UniqueName(const std::wstring& base) {
-  return base + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
-         std::to_wstring(GetTickCount64());
-}
-
 class MessengerLinkTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -31,7 +23,7 @@ class MessengerLinkTest : public testing::Test {
     StandinMessenger::StopAll();
     StandinMessenger::Unregister();
     for (const std::wstring& name : accounts_) {
-      RegDeleteKeyW(HKEY_CURRENT_USER, (kSettings + name).c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(name).c_str());
     }
     CoUninitialize();
   }
@@ -79,7 +71,7 @@ TEST_F(MessengerLinkTest, AnswersTheSigninNameUnchanged) {
   }
   // Signing in made the accounts' settings keys, as the messenger does.
   for (const std::wstring& name : accounts_) {
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kSettings + name));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, AccountKey(name)));
   }
 }
 

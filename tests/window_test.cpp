@@ -9,7 +9,6 @@
 
 namespace {
 
-const std::wstring kSettings = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\";
 constexpr DWORD kWhite = 0x00FFFFFF;
 
 DWORD Rgb(int red, int green, int blue) {
@@ -57,8 +56,7 @@ class WindowTest : public testing::Test {
   void SetUp() override {
     StandinMessenger::StopAll();
     ASSERT_EQ(StandinMessenger::Register(), 0);
-    account_ = L"window." + std::to_wstring(GetCurrentProcessId()) + L"." +
-               std::to_wstring(GetTickCount64()) + L"@example.com";
+    account_ = UniqueName(L"window@example.com");
     standin_.emplace(L"\"/signin:" + account_ + L"\"");
     ASSERT_TRUE(standin_->started());
   }
@@ -67,7 +65,7 @@ class WindowTest : public testing::Test {
     standin_.reset();
     StandinMessenger::StopAll();
     StandinMessenger::Unregister();
-    RegDeleteKeyW(HKEY_CURRENT_USER, (kSettings + account_).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(account_).c_str());
   }
 
   HWND Start(std::function<void(const SeenBox&)> on_box = {}) {
@@ -87,7 +85,7 @@ class WindowTest : public testing::Test {
     EXPECT_EQ(Settled([this] { return PreviewColours(); }, only), only);
   }
   std::optional<RegistryValue> StoredColor() const {
-    return ReadValue(HKEY_CURRENT_USER, kSettings + account_, L"IM Color");
+    return ReadValue(HKEY_CURRENT_USER, AccountKey(account_), L"IM Color");
   }
 
   std::wstring account_;

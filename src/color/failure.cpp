@@ -20,6 +20,16 @@ std::wstring SystemMessage(HRESULT code) {
   return text;
 }
 
+// The code as the system writes it: "0x800706BA".
+std::wstring HexNumber(HRESULT code) {
+  std::wstring text = L"0x00000000";
+  auto bits = static_cast<unsigned long>(code);
+  for (std::size_t digit = text.size() - 1; bits != 0; --digit, bits >>= 4) {
+    text[digit] = L"0123456789ABCDEF"[bits & 0xF];
+  }
+  return text;
+}
+
 }  // namespace
 
 Failure FailureFromHresult(HRESULT code) {
@@ -29,15 +39,6 @@ Failure FailureFromHresult(HRESULT code) {
 Failure FailureFromLastError() {
   const DWORD error = GetLastError();
   return FailureFromHresult(error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error));
-}
-
-std::wstring HexNumber(HRESULT code) {
-  std::wstring text = L"0x00000000";
-  auto bits = static_cast<unsigned long>(code);
-  for (std::size_t digit = text.size() - 1; bits != 0; --digit, bits >>= 4) {
-    text[digit] = L"0123456789ABCDEF"[bits & 0xF];
-  }
-  return text;
 }
 
 void ShowFatalError(HWND owner, const Failure& failure) {

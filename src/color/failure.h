@@ -20,9 +20,6 @@ struct Failure {
 Failure FailureFromHresult(HRESULT code);
 Failure FailureFromLastError();
 
-// The code as the system writes it: "0x800706BA".
-std::wstring HexNumber(HRESULT code);
-
 // Shows the error's number and description, titled with the program's title,
 // modal to owner (which may be null).
 void ShowFatalError(HWND owner, const Failure& failure);

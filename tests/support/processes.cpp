@@ -3,8 +3,6 @@
 #include "standin/command_line.h"
 #include "standin/control.h"
 
-namespace {
-
 bool Launch(const std::wstring& program, const std::wstring& arguments,
             PROCESS_INFORMATION& process) {
   std::wstring command_line = L"\"" + program + L"\" " + arguments;
@@ -19,6 +17,8 @@ void CloseProcess(PROCESS_INFORMATION& process) {
   CloseHandle(process.hProcess);
   process = {};
 }
+
+namespace {
 
 bool WaitUntil(bool (*condition)(), DWORD timeout_ms) {
   const ULONGLONG deadline = GetTickCount64() + timeout_ms;
@@ -56,19 +56,25 @@ bool WaitPumping(HANDLE handle, DWORD timeout_ms) {
   }
 }
 
+int WaitForExitCode(HANDLE process, DWORD timeout_ms) {
+  DWORD exit_code = 0;
+  if (!WaitPumping(process, timeout_ms) || !GetExitCodeProcess(process, &exit_code)) {
+    return -1;
+  }
+  return static_cast<int>(exit_code);
+}
+
 int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeout_ms) {
   PROCESS_INFORMATION process{};
   if (!Launch(program, arguments, process)) {
     return -1;
   }
-  DWORD exit_code = static_cast<DWORD>(-1);
-  if (WaitPumping(process.hProcess, timeout_ms)) {
-    GetExitCodeProcess(process.hProcess, &exit_code);
-  } else {
+  const int exit_code = WaitForExitCode(process.hProcess, timeout_ms);
+  if (exit_code == -1) {
     TerminateProcess(process.hProcess, 1);
   }
   CloseProcess(process);
-  return static_cast<int>(exit_code);
+  return exit_code;
 }
 
 std::wstring StandinMessenger::Path() { return L"" TINTWELL_STANDIN_PATH; }

@@ -6,9 +6,17 @@
 
 #include <string>
 
+// Starts program with arguments (already quoted).
+bool Launch(const std::wstring& program, const std::wstring& arguments,
+            PROCESS_INFORMATION& process);
+void CloseProcess(PROCESS_INFORMATION& process);
+
 // Waits for handle while dispatching this thread's messages, so that COM
 // calls into this apartment (events, for one) get through meanwhile.
 bool WaitPumping(HANDLE handle, DWORD timeout_ms);
+
+// The process's exit code once it has ended; -1 when it has not ended in time.
+int WaitForExitCode(HANDLE process, DWORD timeout_ms);
 
 // Runs program with arguments (already quoted) and returns its exit code;
 // -1 when it could not start or did not end within the timeout.

@@ -90,6 +90,11 @@ std::vector<std::wstring> ScratchKey::Snapshot() const {
   return SnapshotKey(HKEY_CURRENT_USER, sub_key_);
 }
 
+std::wstring UniqueName(const std::wstring& base) {
+  return base + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+         std::to_wstring(GetTickCount64());
+}
+
 bool CreateKey(HKEY root, const std::wstring& sub_key) {
   HKEY key = nullptr;
   if (RegCreateKeyExW(root, sub_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=

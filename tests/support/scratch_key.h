@@ -36,6 +36,13 @@ class ScratchKey {
   std::wstring sub_key_;
 };
 
+// The messenger's per-account settings, below HKEY_CURRENT_USER.
+inline const std::wstring kAccountSettings =
+    L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings";
+inline std::wstring AccountKey(const std::wstring& name) { return kAccountSettings + L"\\" + name; }
+// base made unique to this run, so that a test can remove what it made.
+std::wstring UniqueName(const std::wstring& base);
+
 bool CreateKey(HKEY root, const std::wstring& sub_key);
 bool KeyExists(HKEY root, const std::wstring& sub_key, REGSAM view = 0);
 std::optional<RegistryValue> ReadValue(HKEY root, const std::wstring& sub_key,

@@ -11,11 +11,7 @@
 std::wstring TintwellProcess::Path() { return L"" TINTWELL_EXE_PATH; }
 
 TintwellProcess::TintwellProcess(std::function<void(const SeenBox&)> on_box) {
-  std::wstring command_line = L"\"" + Path() + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  if (CreateProcessW(Path().c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                     nullptr, &startup, &process_)) {
+  if (Launch(Path(), L"", process_)) {
     boxes_ = std::make_unique<MessageBoxWatcher>(process_.dwProcessId, std::move(on_box));
   }
 }
@@ -34,8 +30,7 @@ TintwellProcess::~TintwellProcess() {
     }
   }
   boxes_.reset();
-  CloseHandle(process_.hThread);
-  CloseHandle(process_.hProcess);
+  CloseProcess(process_);
 }
 
 HWND TintwellProcess::WaitForWindow(DWORD timeout_ms) {
@@ -57,12 +52,7 @@ HWND TintwellProcess::WaitForWindow(DWORD timeout_ms) {
 }
 
 int TintwellProcess::WaitForExit(DWORD timeout_ms) {
-  if (process_.hProcess == nullptr || !WaitPumping(process_.hProcess, timeout_ms)) {
-    return -1;
-  }
-  DWORD exit_code = 0;
-  GetExitCodeProcess(process_.hProcess, &exit_code);
-  return static_cast<int>(exit_code);
+  return process_.hProcess == nullptr ? -1 : WaitForExitCode(process_.hProcess, timeout_ms);
 }
 
 namespace {
