@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "color/apply.h"
-#include "color/failure.h"
+#include "failure/failure.h"
 #include "messenger/messenger_link.h"
 #include "support/message_boxes.h"
 #include "support/processes.h"

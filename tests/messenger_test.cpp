@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-#include "color/failure.h"
+#include "failure/failure.h"
 #include "messenger/messenger_link.h"
 #include "standin/command_line.h"
 #include "standin/server.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "color/failure.h"
+#include "failure/failure.h"
 #include "messenger/messenger_link.h"
 #include "registry/reg.h"
 #include "resources/program.h"

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "color/failure.h"
+#include "failure/failure.h"
 #include "messenger/event_sink.h"
 #include "messenger/messenger_ids.h"
 

@@ -80,8 +80,11 @@ std::optional<std::string> ToAnsiExactly(std::wstring_view text) {
   }
   // The UTF-8 code page takes neither the best-fit flag nor the default-character
   // report; the round trip below catches every inexact conversion anyway.
+  // WC_ERR_INVALID_CHARS is newer than XP, but so is a UTF-8 ANSI code page
+  // (Windows 10), so only systems that know the flag ever pass it.
+  constexpr DWORD kErrorOnInvalidChars = 0x80;
   const bool utf8 = GetACP() == CP_UTF8;
-  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  const DWORD flags = utf8 ? kErrorOnInvalidChars : WC_NO_BEST_FIT_CHARS;
   const int wide_length = static_cast<int>(text.size());
   BOOL used_default = FALSE;
   BOOL* const used_default_out = utf8 ? nullptr : &used_default;

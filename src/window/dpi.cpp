@@ -21,7 +21,7 @@ UINT WindowDpi(HWND window) {
   const HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+  return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 
 SIZE FrameSizeForClient(HWND window, int client_width, int client_height, UINT dpi) {

@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+// Newer than the API level the program compiles against; older systems never
+// send the message, and 96 is every system's default.
+inline constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED
+inline constexpr UINT kDefaultDpi = 96;
+
 UINT WindowDpi(HWND window);
 // The window size whose client area is client_width x client_height.
 SIZE FrameSizeForClient(HWND window, int client_width, int client_height, UINT dpi);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "color/failure.h"
+#include "failure/failure.h"
 #include "resources/program.h"
 #include "resources/resource_ids.h"
 #include "window/design.h"
@@ -106,7 +106,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SETFOCUS:
       OnSetFocus();
       return 0;
-    case WM_DPICHANGED:
+    case kDpiChangedMessage:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
     case WM_DESTROY:

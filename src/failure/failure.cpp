@@ -1,4 +1,4 @@
-#include "color/failure.h"
+#include "failure/failure.h"
 
 #include "resources/program.h"
 
