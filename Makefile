@@ -20,10 +20,12 @@ build: deps
 	cmake --preset x86
 	cmake --build --preset x86
 
+# One Wine prefix, X display and warm Wine server for the whole x64 run.
 test: build
 	ctest --preset x86
-	ctest --preset x64
+	bash scripts/wine-harness.sh build/x64 session ctest --preset x64
 
+# The demo has a harness of its own: it runs beside the tests.
 run: build
 	bash scripts/demo.sh run
 

@@ -2,7 +2,11 @@
 // run, and prints one table; with "soak", drives a long session instead.
 //
 //   bench            start, apply and peak memory: medians of 7 runs each
-//   bench soak       10 000 committed scroll changes and 500 applies
+//   bench soak       10 000 scroll changes that change a value, every position
+//                    read back, and 500 applies checked byte for byte
+//
+// A figure that could not be measured is an error: the program says what
+// failed and ends with exit code 1, printing no figure.
 #include <windows.h>
 
 #include <algorithm>
@@ -164,11 +168,30 @@ struct Figures {
   std::vector<double> peak;
 };
 
-void Measure(Program& program, const std::vector<BYTE>& record, Figures& figures) {
-  figures.start.push_back(program.Start() * 1000);
-  figures.apply.push_back(program.Apply(record) * 1000);
-  figures.peak.push_back(static_cast<double>(program.PeakKilobytes()));
+// One run of program; false (after saying what failed) when something
+// could not be measured.
+bool Measure(Program& program, const char* name, const std::vector<BYTE>& record,
+             Figures& figures) {
+  const double start = program.Start();
+  if (start < 0) {
+    std::printf("error: %s did not start, or its window never showed\n", name);
+    return false;
+  }
+  const double apply = program.Apply(record);
+  if (apply < 0) {
+    std::printf("error: %s's \"Done !\" box never came with the value stored\n", name);
+    return false;
+  }
+  const long peak = program.PeakKilobytes();
+  if (peak < 0) {
+    std::printf("error: %s's peak memory could not be read\n", name);
+    return false;
+  }
+  figures.start.push_back(start * 1000);
+  figures.apply.push_back(apply * 1000);
+  figures.peak.push_back(static_cast<double>(peak));
   program.Close();
+  return true;
 }
 
 void PrintRow(const char* figure, const std::vector<double>& tintwell,
@@ -183,9 +206,11 @@ int Benchmark() {
   Figures floor;
   for (int run = 0; run < kRuns; ++run) {
     Program program{L"" TINTWELL_EXE_PATH, L"TintwellForm1"};
-    Measure(program, {0, 0, 0, 0}, tintwell);
     Program baseline{L"" FLOOR_EXE_PATH, L"TintwellFloor"};
-    Measure(baseline, {1, 2, 3, 0}, floor);
+    if (!Measure(program, "Tintwell", {0, 0, 0, 0}, tintwell) ||
+        !Measure(baseline, "the floor program", {1, 2, 3, 0}, floor)) {
+      return 1;
+    }
   }
   std::printf("%-22s %10s %10s %8s %8s\n", "figure (median of 7)", "Tintwell", "floor", "ratio",
               "target");
@@ -198,55 +223,85 @@ int Benchmark() {
 int Soak() {
   constexpr int kScrollChanges = 10000;
   constexpr int kApplies = 500;
+  constexpr int kThumbMoves = 3;
   Program program{L"" TINTWELL_EXE_PATH, L"TintwellForm1"};
   if (program.Start() < 0) {
-    std::printf("Tintwell did not start\n");
+    std::printf("error: Tintwell did not start, or its window never showed\n");
     return 1;
   }
   const HWND window = program.window();
   const int bars[] = {design::kRed, design::kGreen, design::kBlue};
+  auto position = [&](int bar) {
+    return static_cast<int>(SendMessageW(GetDlgItem(window, bar), SBM_GETPOS, 0, 0));
+  };
+  int sent = 0;
   int changes = 0;
-  auto scroll = [&](int bar, WPARAM request) {
-    SendMessageW(window, WM_HSCROLL, request,
+  // Scrolls as the user would, and checks where the bar ends up; false on a
+  // position other than the one the request asks for.
+  auto scroll = [&](int bar, WORD request, int thumb = 0) {
+    const int before = position(bar);
+    const int expected = request == SB_LINERIGHT  ? std::min(before + 1, design::kChannelMax)
+                         : request == SB_PAGELEFT ? std::max(before - design::kPageStep, 0)
+                                                  : thumb;
+    SendMessageW(window, WM_HSCROLL, MAKEWPARAM(request, thumb),
                  reinterpret_cast<LPARAM>(GetDlgItem(window, bar)));
-    ++changes;
+    ++sent;
+    const int after = position(bar);
+    if (after != expected) {
+      std::printf("error: scroll request %u on bar %d moved it from %d to %d, not to %d\n",
+                  request, bar, before, after, expected);
+      return false;
+    }
+    changes += after != before ? 1 : 0;
+    return true;
   };
   std::vector<long> resident;
-  int wrong = 0;
-  const int steps_per_apply = kScrollChanges / kApplies - 3;
   for (int apply = 0; apply < kApplies; ++apply) {
-    for (int step = 0; step < steps_per_apply; ++step) {
-      scroll(bars[step % 3], step % 2 == 0 ? SB_LINERIGHT : SB_PAGELEFT);
+    // The arrows and the trough until this apply's share of changes is done.
+    const int share = (apply + 1) * (kScrollChanges / kApplies) - kThumbMoves;
+    for (int step = 0; changes < share; ++step) {
+      if (!scroll(bars[step % 3], step % 2 == 0 ? SB_LINERIGHT : SB_PAGELEFT)) {
+        return 1;
+      }
     }
     const int colour[] = {apply * 37 % 256, apply * 91 % 256, apply * 53 % 256};
-    for (int i = 0; i < 3; ++i) {
-      scroll(bars[i], MAKEWPARAM(SB_THUMBPOSITION, colour[i]));
+    for (int i = 0; i < kThumbMoves; ++i) {
+      if (!scroll(bars[i], SB_THUMBPOSITION, colour[i])) {
+        return 1;
+      }
     }
     const bool white = colour[0] == 255 && colour[1] == 255 && colour[2] == 255;
     const std::vector<BYTE> expected{static_cast<BYTE>(colour[0]),
                                      static_cast<BYTE>(white ? 254 : colour[1]),
                                      static_cast<BYTE>(colour[2]), 0};
     if (program.Apply(expected) < 0) {
-      ++wrong;
+      std::printf("error: apply %d of %d,%d,%d: no \"Done !\" with exactly those bytes stored\n",
+                  apply + 1, colour[0], colour[1], colour[2]);
+      return 1;
     }
     if (apply % 50 == 49) {
-      resident.push_back(program.ResidentKilobytes());
+      const long sample = program.ResidentKilobytes();
+      if (sample < 0) {
+        std::printf("error: Tintwell's resident memory could not be read\n");
+        return 1;
+      }
+      resident.push_back(sample);
     }
   }
   // The first 100 applies warm the heaps up; a leak shows as what the end of
   // the session holds beyond that.
-  const long warm = resident[1];
-  const long growth = resident.back() - warm;
-  std::printf("soak: %d committed scroll changes, %d applies, %d stored values wrong\n", changes,
-              kApplies, wrong);
+  const long growth = resident.back() - resident[1];
+  std::printf("soak: %d scroll changes (of %d scroll messages; the rest changed nothing at the "
+              "end of a bar), every position read back and right; %d applies, every stored "
+              "value right byte for byte\n",
+              changes, sent, kApplies);
   std::printf("resident memory (KB) every 50 applies:");
   for (const long sample : resident) {
     std::printf(" %ld", sample);
   }
   std::printf("\ngrowth after warm-up (100 applies to the end): %ld KB (target <= 256 KB): %s\n",
-              growth,
-              growth <= 256 && wrong == 0 ? "met" : "MISSED");
-  return wrong == 0 ? 0 : 1;
+              growth, growth <= 256 ? "met" : "MISSED");
+  return 0;
 }
 
 }  // namespace
@@ -254,7 +309,7 @@ int Soak() {
 int main(int argc, char** argv) {
   StandinMessenger::StopAll();
   if (StandinMessenger::Register() != 0) {
-    std::printf("the stand-in messenger could not be registered\n");
+    std::printf("error: the stand-in messenger could not be registered\n");
     return 1;
   }
   int result = 1;
@@ -262,6 +317,8 @@ int main(int argc, char** argv) {
     StandinMessenger standin{std::wstring{L"/signin:"} + kAccount};
     if (standin.started()) {
       result = argc > 1 && std::string{argv[1]} == "soak" ? Soak() : Benchmark();
+    } else {
+      std::printf("error: the stand-in messenger did not start\n");
     }
   }
   StandinMessenger::StopAll();

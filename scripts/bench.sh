@@ -10,10 +10,10 @@ harness="$root/scripts/wine-harness.sh"
 
 echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB, $(uname -m), $(/usr/lib/wine/wine64 --version)"
 if [ "$mode" = soak ]; then
-  bash "$harness" "$build" run "$build/bench/bench.exe" soak
+  bash "$harness" --name bench "$build" run "$build/bench/bench.exe" soak
   exit
 fi
-bash "$harness" "$build" run "$build/bench/bench.exe"
+bash "$harness" --name bench "$build" run "$build/bench/bench.exe"
 
 echo
 printf '%-22s %10s %8s  %s\n' "size" "bytes" "target" "imports"

@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Runs Windows programs under Wine in the build tree's private prefix.
+# Runs Windows programs under Wine in a private prefix of the build tree.
 #
-#   wine-harness.sh BUILD_DIR start          prepare the prefix, start Xvfb (when no
-#                                            display is set) and a persistent wineserver
-#   wine-harness.sh BUILD_DIR stop           stop what start started, nothing else
-#   wine-harness.sh BUILD_DIR run EXE ARGS   run EXE; starts and stops the harness
-#                                            around it when it is not running already
-#   wine-harness.sh BUILD_DIR env            print the variables that run uses
+#   wine-harness.sh [--name NAME] BUILD_DIR session CMD ARGS   run a Linux command (ctest,
+#                                                  a script) inside a harness; ends it after
+#   wine-harness.sh [--name NAME] BUILD_DIR run EXE ARGS       run one Windows program so
+#   wine-harness.sh [--name NAME] BUILD_DIR env                print the variables that run uses
+#
+# Each NAME (default "test") has its own prefix, X display and Wine server, so
+# that the tests, the demo and the benchmarks can run side by side and never
+# touch each other's. A harness is started by the first session or run that
+# needs it and stopped by that same one, also on Ctrl+C (pressed once or
+# twice), SIGTERM or SIGHUP. When that one is killed outright, the harness
+# ends itself; a state left behind all the same is recognised by its dead
+# processes and replaced, never trusted.
+#
+# The X display is a private Xvfb, unless TINTWELL_USE_DISPLAY=1 asks for the
+# caller's $DISPLAY (the demo, shown to a person).
 #
 # While it runs, programs can give real input through the X server: a test
 # writes xdotool's arguments to $TINTWELL_INPUT_DIR/request, and finds the
@@ -14,15 +23,20 @@
 # (Wine cannot start a Linux program itself.)
 set -euo pipefail
 
+name=test
+if [ "${1:-}" = --name ]; then
+  name=$2
+  shift 2
+fi
 build_dir=$(cd "$1" && pwd)
 command=$2
 shift 2
 
 wine_dir=/usr/lib/wine
-export WINEPREFIX="$build_dir/wine"
+export WINEPREFIX="$build_dir/wine-$name"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-state_dir="$build_dir/harness"
+state_dir="$build_dir/harness-$name"
 state_file="$state_dir/state"
 input_dir="$state_dir/input"
 mkdir -p "$state_dir"
@@ -60,8 +74,12 @@ prepare_prefix() {
   wine wineboot </dev/null >/dev/null 2>&1
 }
 
+# Serves input requests for as long as the session that started the harness
+# lives; should that one be killed outright, ends the harness in its place.
 input_bridge() {
-  while :; do
+  local owner=$1
+  bridge_self=$BASHPID
+  while kill -0 "$owner" 2>/dev/null; do
     if [ -f "$input_dir/request" ]; then
       local arguments status=0
       arguments=$(cat "$input_dir/request")
@@ -74,6 +92,7 @@ input_bridge() {
       sleep 0.01
     fi
   done
+  stop
 }
 
 free_display() {
@@ -88,12 +107,52 @@ free_display() {
   exit 1
 }
 
+# True when pid is alive and its command line holds what (so a number that a
+# dead process left and another took is not mistaken for it).
+alive() {
+  [ -n "$1" ] && kill -0 "$1" 2>/dev/null && tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -q -- "$2"
+}
+
+# Ends what a state names: the Wine server of this prefix, the bridge, Xvfb.
+end_state() {
+  local DISPLAY="" XVFB_PID="" BRIDGE_PID="" OWNER_PID=""
+  # shellcheck disable=SC1090
+  . "$state_file"
+  "$wine_dir/wineserver" -k 2>/dev/null || true
+  if [ "$BRIDGE_PID" != "${bridge_self:-}" ] && alive "$BRIDGE_PID" wine-harness; then
+    kill "$BRIDGE_PID" 2>/dev/null
+  fi
+  if alive "$XVFB_PID" Xvfb; then
+    kill "$XVFB_PID" 2>/dev/null
+    # Its display number is free again only once it has gone.
+    while kill -0 "$XVFB_PID" 2>/dev/null; do sleep 0.05; done
+  fi
+  rm -f "$state_file"
+}
+
+state_is_live() {
+  local DISPLAY="" XVFB_PID="" BRIDGE_PID="" OWNER_PID=""
+  # shellcheck disable=SC1090
+  . "$state_file"
+  alive "$OWNER_PID" wine-harness && alive "$BRIDGE_PID" wine-harness &&
+    { [ -z "$XVFB_PID" ] || alive "$XVFB_PID" Xvfb; }
+}
+
+write_state() {
+  printf 'DISPLAY=%s\nXVFB_PID=%s\nBRIDGE_PID=%s\nOWNER_PID=%s\n' "$DISPLAY" "$1" "$2" "$$" \
+    >"$state_file"
+}
+
+# Starts the harness unless a live one is there; prints "started" when it did.
 start() {
   (
     flock 9
-    [ -f "$state_file" ] && exit 0
+    if [ -f "$state_file" ]; then
+      state_is_live && exit 0
+      end_state  # left by a run that was killed outright
+    fi
     local xvfb_pid=""
-    if [ -z "${DISPLAY:-}" ]; then
+    if [ "${TINTWELL_USE_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
       local n
       n=$(free_display)
       Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
@@ -103,34 +162,30 @@ start() {
         sleep 0.05
       done
       if [ ! -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+        kill "$xvfb_pid" 2>/dev/null || true
         echo "error: Xvfb :$n did not start" >&2
         exit 1
       fi
       export DISPLAY=":$n"
     fi
+    # The state names the display before anything else starts, so that an
+    # interrupted start is cleaned up like any other.
+    write_state "$xvfb_pid" ""
     # Wine's desktop process takes its display from whoever starts it first.
     prepare_prefix
     rm -rf "$input_dir"
     mkdir -p "$input_dir"
-    input_bridge </dev/null >/dev/null 2>&1 9>&- &
-    printf 'DISPLAY=%s\nXVFB_PID=%s\nBRIDGE_PID=%s\n' "$DISPLAY" "$xvfb_pid" "$!" >"$state_file"
+    input_bridge "$$" </dev/null >/dev/null 2>&1 9>&- &
+    write_state "$xvfb_pid" "$!"
+    echo started
   ) 9>"$state_dir/lock"
 }
 
 stop() {
   (
     flock 9
-    [ -f "$state_file" ] || exit 0
-    # shellcheck disable=SC1090
-    . "$state_file"
-    "$wine_dir/wineserver" -k 2>/dev/null || true
-    kill "$BRIDGE_PID" 2>/dev/null || true
-    if [ -n "$XVFB_PID" ]; then
-      kill "$XVFB_PID" 2>/dev/null || true
-      # Its display number is free again only once it has gone.
-      while kill -0 "$XVFB_PID" 2>/dev/null; do sleep 0.05; done
-    fi
-    rm -f "$state_file"
+    [ -f "$state_file" ] && end_state
+    rm -rf "$input_dir"
   ) 9>"$state_dir/lock"
 }
 
@@ -141,34 +196,75 @@ load_state() {
   export TINTWELL_INPUT_DIR="$input_dir"
 }
 
-case "$command" in
-  start) start ;;
-  stop) stop ;;
-  env)
-    load_state
-    printf 'WINEPREFIX=%s\nWINEDEBUG=%s\nDISPLAY=%s\n' "$WINEPREFIX" "$WINEDEBUG" "$DISPLAY"
-    ;;
-  run)
-    started_here=false
-    if [ ! -f "$state_file" ]; then
-      start
-      started_here=true
+# pid and every process below it.
+process_tree() {
+  local child
+  echo "$1"
+  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
+    process_tree "$child"
+  done
+}
+
+# Runs "$@" inside the harness, starting and stopping it unless it runs already.
+session() {
+  local ours=false child="" status=0 started
+  # Once the end has begun, further signals must not cut it short. The
+  # command and everything it started get a moment to end by themselves.
+  finish() {
+    trap '' INT TERM HUP
+    if [ -n "$child" ]; then
+      local tree
+      tree=$(process_tree "$child")
+      # shellcheck disable=SC2086
+      kill -TERM $tree 2>/dev/null || true
+      for _ in $(seq 50); do
+        # shellcheck disable=SC2086
+        kill -0 $tree 2>/dev/null || break
+        sleep 0.1
+      done
+      # shellcheck disable=SC2086
+      kill -KILL $tree 2>/dev/null || true
     fi
-    load_state
-    # Programs that the one run starts inherit its output; their output goes to
-    # a file so that one left behind cannot hold the caller's pipe open.
-    output=$(mktemp)
-    status=0
-    "$wine_dir/wine64" "$@" </dev/null >"$output" 2>&1 || status=$?
-    cat "$output"
-    rm -f "$output"
-    if $started_here; then
+    if $ours; then
       stop
     fi
-    exit "$status"
+  }
+  trap 'finish; exit 130' INT
+  trap 'finish; exit 143' TERM HUP
+  started=$(start) || exit 1
+  [ "$started" = started ] && ours=true
+  load_state
+  # In the background, so that a signal is acted on at once.
+  "$@" &
+  child=$!
+  wait "$child" || status=$?
+  child=""
+  finish
+  trap - INT TERM HUP
+  return "$status"
+}
+
+# One Windows program. Programs that it starts inherit its output; that goes
+# to a file, so that one left behind cannot hold the caller's pipe open.
+run_program() {
+  local output status=0
+  output=$(mktemp)
+  "$wine_dir/wine64" "$@" </dev/null >"$output" 2>&1 || status=$?
+  cat "$output"
+  rm -f "$output"
+  return "$status"
+}
+
+case "$command" in
+  session) session "$@" ;;
+  run) session run_program "$@" ;;
+  env)
+    load_state
+    printf 'WINEPREFIX=%s\nWINEDEBUG=%s\nDISPLAY=%s\nTINTWELL_INPUT_DIR=%s\n' \
+      "$WINEPREFIX" "$WINEDEBUG" "$DISPLAY" "$input_dir"
     ;;
   *)
-    echo "usage: $0 BUILD_DIR start|stop|env|run EXE [ARGS...]" >&2
+    echo "usage: $0 [--name NAME] BUILD_DIR session CMD... | run EXE [ARGS...] | env" >&2
     exit 2
     ;;
 esac

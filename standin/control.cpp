@@ -1,5 +1,6 @@
 #include "standin/control.h"
 
+#include <cstdlib>
 #include <memory>
 
 #include "standin/server.h"
@@ -7,8 +8,12 @@
 namespace {
 
 constexpr ULONG_PTR kCommandTag = 0x54574D53;  // "TWMS"
+// Posted to itself by "hang", so that the command is answered first.
+constexpr UINT kHangMessage = WM_APP + 1;
+// A hung messenger still ends by itself, in case nobody kills it.
+constexpr DWORD kHangMs = 120000;
 
-bool Execute(const std::wstring& command) {
+bool Execute(HWND control, const std::wstring& command) {
   Server& server = Server::Instance();
   if (command == L"ping") {
     return true;
@@ -25,8 +30,18 @@ bool Execute(const std::wstring& command) {
     server.FireEvents();
     return true;
   }
+  if (command == L"subscribed") {
+    return server.HasSubscribers();
+  }
+  if (command.starts_with(L"delay:")) {
+    server.SetAnswerDelay(static_cast<DWORD>(_wtoi(command.c_str() + 6)));
+    return true;
+  }
+  if (command == L"hang") {
+    return PostMessageW(control, kHangMessage, 0, 0) != FALSE;
+  }
   if (command == L"quit") {
-    PostQuitMessage(0);
+    server.Quit();
     return true;
   }
   return false;
@@ -40,7 +55,12 @@ LRESULT CALLBACK ControlProcedure(HWND window, UINT message, WPARAM wparam, LPAR
     }
     const std::wstring command{static_cast<const wchar_t*>(data->lpData),
                                data->cbData / sizeof(wchar_t)};
-    return Execute(command) ? TRUE : FALSE;
+    return Execute(window, command) ? TRUE : FALSE;
+  }
+  if (message == kHangMessage) {
+    // The thread stops: no COM call, no command is answered meanwhile.
+    Sleep(kHangMs);
+    return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }

@@ -11,7 +11,10 @@ inline constexpr wchar_t kControlWindowClass[] = L"TintwellMessengerStandinContr
 // Creates the running stand-in's control window; false when that fails.
 bool CreateControlWindow();
 
-// Sends command ("ping", "signin:NAME", "signout", "fire", "quit") to the
-// running stand-in; returns the process exit code (0 done, 1 refused, 2 none
-// running). "quit" waits until that stand-in has ended.
+// Sends command to the running stand-in: "ping", "signin:NAME", "signout",
+// "fire" (an event to every subscriber), "subscribed" (done only while some
+// client is subscribed), "delay:MS" (each sign-in name answer takes MS ms),
+// "hang" (stops answering anything for two minutes), "quit". Returns the
+// process exit code (0 done, 1 refused, 2 none running). "quit" waits until
+// that stand-in has ended.
 int SendControlCommand(const std::wstring& command);

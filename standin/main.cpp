@@ -5,7 +5,8 @@
 //   messenger-standin /unregserver                remove the registration
 //   messenger-standin /signin:NAME | /signedout   run as the messenger until told to quit
 //   messenger-standin /ctl:COMMAND                drive the running one: ping, signin:NAME,
-//                                                 signout, fire, quit
+//                                                 signout, fire, subscribed, delay:MS,
+//                                                 hang, quit
 #include <windows.h>
 #include <shellapi.h>
 
@@ -70,15 +71,15 @@ int Serve(const Arguments& arguments) {
                                    REGCLS_MULTIPLEUSE, &registration))) {
     return 3;
   }
+  server.ServeClass(registration);
   if (!CreateControlWindow()) {
-    CoRevokeClassObject(registration);
+    server.Quit();
     return 3;
   }
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     DispatchMessageW(&message);
   }
-  CoRevokeClassObject(registration);
   return 0;
 }
 

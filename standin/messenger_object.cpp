@@ -113,6 +113,7 @@ HRESULT STDMETHODCALLTYPE MessengerObject::get_MySigninName(BSTR* name) {
     return E_POINTER;
   }
   *name = nullptr;
+  Sleep(Server::Instance().answer_delay_ms());
   const std::optional<std::wstring>& signin_name = Server::Instance().signin_name();
   if (!signin_name) {
     return kNotSignedIn;

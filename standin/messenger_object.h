@@ -44,6 +44,7 @@ class MessengerObject final : public IMessengerDefault,
 
   // Raises one event at every subscriber.
   void Fire();
+  bool HasSubscribers() const { return !sinks_.empty(); }
 
  private:
   ~MessengerObject();

@@ -50,8 +50,21 @@ void Server::FireEvents() {
   }
 }
 
+bool Server::HasSubscribers() const {
+  return std::any_of(objects_.begin(), objects_.end(),
+                     [](const MessengerObject* object) { return object->HasSubscribers(); });
+}
+
+void Server::Quit() {
+  if (registration_ != 0) {
+    CoRevokeClassObject(registration_);
+    registration_ = 0;
+  }
+  PostQuitMessage(0);
+}
+
 void Server::EndIfUnused() {
   if (end_with_last_object_ && objects_.empty() && locks_ <= 0) {
-    PostQuitMessage(0);
+    Quit();
   }
 }

@@ -22,7 +22,15 @@ class Server {
   // it runs until told to quit.
   void EndWithLastObject(bool end) { end_with_last_object_ = end; }
 
+  // The class object's registration, revoked before the server ends so that
+  // no client reaches a server that is going away.
+  void ServeClass(DWORD registration) { registration_ = registration; }
+  void Quit();
+
   const std::optional<std::wstring>& signin_name() const { return signin_name_; }
+  // How long each answer to MySigninName takes, as a slow messenger's would.
+  DWORD answer_delay_ms() const { return answer_delay_ms_; }
+  void SetAnswerDelay(DWORD milliseconds) { answer_delay_ms_ = milliseconds; }
   // Like the messenger at sign-in, creates the account's settings key.
   void SignIn(const std::wstring& name);
   void SignOut() { signin_name_.reset(); }
@@ -31,6 +39,8 @@ class Server {
   void Remove(MessengerObject* object);
   void LockServer(bool lock);
   void FireEvents();
+  // True while some client is subscribed to an object's events.
+  bool HasSubscribers() const;
 
  private:
   void EndIfUnused();
@@ -38,5 +48,7 @@ class Server {
   std::optional<std::wstring> signin_name_;
   std::vector<MessengerObject*> objects_;
   int locks_ = 0;
+  DWORD registration_ = 0;
+  DWORD answer_delay_ms_ = 0;
   bool end_with_last_object_ = false;
 };

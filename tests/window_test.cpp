@@ -68,7 +68,7 @@ class WindowTest : public testing::Test {
     RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(account_).c_str());
   }
 
-  HWND Start(std::function<void(const SeenBox&)> on_box = {}) {
+  HWND Start(std::function<void(SeenBox&)> on_box = {}) {
     tintwell_.emplace(std::move(on_box));
     return tintwell_->WaitForWindow();
   }
@@ -264,11 +264,81 @@ TEST_F(WindowTest, AMessengerGoneAtChangeEndsTheProgramWithoutWriting) {
   ResetComActivation();
 }
 
-TEST_F(WindowTest, ClosingTheWindowEndsTheProgramNormally) {
+TEST_F(WindowTest, ClosingTheWindowEndsTheProgramAndItsSubscription) {
   const HWND window = Start();
   ASSERT_NE(window, nullptr);
+  EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 0);
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(tintwell_->WaitForExit(), 0);
+  EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 1);
+}
+
+// Closes asked for by another program while the messenger is slow to answer
+// and again while "Done !" is open: the apply finishes, then the program ends.
+TEST_F(WindowTest, ACloseDuringAnApplyWaitsForItsEnd) {
+  HWND window = nullptr;
+  const HWND started = Start([&](SeenBox& box) {
+    if (box.title == L"Done !") {
+      PostMessageW(window, WM_CLOSE, 0, 0);
+      Sleep(200);  // delivered while the box is open
+    }
+  });
+  ASSERT_NE(started, nullptr);
+  window = started;
+  ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
+  ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
+  Sleep(500);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(tintwell_->WaitForExit(15000), 0);
+  const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, L"Done !");
+  ASSERT_TRUE(StoredColor());
+  EXPECT_EQ(StoredColor()->bytes, (std::vector<BYTE>{0, 0, 0, 0}));
+}
+
+// A messenger that stops answering: after five seconds the user is asked,
+// may wait on (Retry), and may stop (Cancel), which ends the program unwritten.
+TEST_F(WindowTest, AMessengerThatStopsAnsweringLetsTheUserWaitOrStop) {
+  std::vector<ULONGLONG> asked_at;
+  const HWND window = Start([&](SeenBox& box) {
+    if (box.title == L"Tintwell" && box.buttons == 2) {
+      asked_at.push_back(GetTickCount64());
+      box.press = asked_at.size() == 1 ? IDRETRY : IDCANCEL;
+    }
+  });
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(StandinMessenger::Control(L"hang"), 0);
+  const ULONGLONG clicked = GetTickCount64();
+  ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
+  EXPECT_EQ(tintwell_->WaitForExit(20000), 1);
+  const std::vector<SeenBox> boxes = tintwell_->Boxes(3);
+  ASSERT_EQ(boxes.size(), 3u);
+  ASSERT_EQ(asked_at.size(), 2u);
+  for (const SeenBox& busy : {boxes[0], boxes[1]}) {
+    EXPECT_TRUE(busy.text.starts_with(L"The messenger is not answering.")) << busy.text;
+    EXPECT_EQ(busy.icon, L"warning");
+    EXPECT_EQ(busy.owner, window);
+  }
+  EXPECT_GE(asked_at[0] - clicked, 4500u);
+  EXPECT_LT(asked_at[0] - clicked, 7000u);
+  EXPECT_GE(asked_at[1] - asked_at[0], 4500u);
+  EXPECT_EQ(boxes[2].icon, L"critical");
+  EXPECT_NE(boxes[2].text.find(L"0x80010002"), std::wstring::npos) << boxes[2].text;
+  EXPECT_FALSE(StoredColor());
+  standin_->Kill();
+  ResetComActivation();
+}
+
+TEST_F(WindowTest, ClosingWithAMessengerThatStoppedAnsweringStillEnds) {
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(StandinMessenger::Control(L"hang"), 0);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
+  EXPECT_TRUE(tintwell_->Boxes(0).empty());
+  standin_->Kill();
+  ResetComActivation();
 }
 
 }  // namespace

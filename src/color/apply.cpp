@@ -55,7 +55,7 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
   if (const ChannelTriple stored = ApplyWhiteRule(chosen); stored != chosen) {
     channels.SetGreen(stored.green);
   }
-  const std::wstring name = messenger.SigninName();
+  const std::wstring name = messenger.SigninName(owner);
   const std::wstring record = BuildColorRecord(channels.ReadChannels());
 
   // A backslash would make the name a path to some other key.
@@ -76,6 +76,6 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
     return;
   }
 
-  const std::wstring confirmed_name = messenger.SigninName();
+  const std::wstring confirmed_name = messenger.SigninName(owner);
   Tell(owner, L"Color has been changed for " + confirmed_name, L"Done !", MB_ICONINFORMATION);
 }

@@ -77,13 +77,17 @@ HRESULT MessengerLink::Open() {
   events_ = std::move(events);
   cookie_ = cookie;
   signin_name_id_ = signin_name_id;
-  return S_OK;
+  if (status = filter_.Register(); FAILED(status)) {
+    Close();
+  }
+  return status;
 }
 
-std::wstring MessengerLink::SigninName() const {
+std::wstring MessengerLink::SigninName(HWND owner) const {
   if (!messenger_) {
     throw FailureFromHresult(CO_E_OBJNOTCONNECTED);
   }
+  const UnansweredCallFilter::Watch watch{filter_, owner};
   DISPPARAMS no_arguments{};
   VARIANT result;
   VariantInit(&result);
@@ -105,12 +109,16 @@ std::wstring MessengerLink::SigninName() const {
   return {V_BSTR(&result), SysStringLen(V_BSTR(&result))};
 }
 
-void MessengerLink::Close() noexcept {
-  if (events_ && cookie_ != 0) {
-    events_->Unadvise(cookie_);  // fails harmlessly when the messenger is gone
+void MessengerLink::Close(int exit_code_if_hung) noexcept {
+  if (messenger_) {
+    const UnansweredCallFilter::Watch watch{filter_, exit_code_if_hung};
+    if (events_ && cookie_ != 0) {
+      events_->Unadvise(cookie_);  // fails harmlessly when the messenger is gone
+    }
+    events_.Reset();
+    messenger_.Reset();
   }
   cookie_ = 0;
-  events_.Reset();
-  messenger_.Reset();
   signin_name_id_ = DISPID_UNKNOWN;
+  filter_.Revoke();
 }

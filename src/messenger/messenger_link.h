@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "messenger/unanswered_call_filter.h"
+
 class MessengerLink {
  public:
   MessengerLink() = default;
@@ -17,18 +19,24 @@ class MessengerLink {
 
   // Creates the messenger object and subscribes to its events (which are all
   // ignored). On failure the link stays closed and the status says why.
+  // From here on, a call that the messenger leaves unanswered is noticed.
   [[nodiscard]] HRESULT Open();
 
   // Asks the messenger afresh for the signed-in account's sign-in name, as
   // it reports it. Throws Failure when it gives none (nobody signed in, the
-  // messenger gone).
-  std::wstring SigninName() const;
+  // messenger gone). When the messenger does not answer, the user is asked
+  // in a box owned by owner whether to keep waiting; stopping ends the
+  // program.
+  std::wstring SigninName(HWND owner = nullptr) const;
 
   // Drops the subscription and the object; harmless when the messenger has
-  // died meanwhile.
-  void Close() noexcept;
+  // died meanwhile. A messenger that does not answer meanwhile ends the
+  // program with exit_code_if_hung.
+  void Close(int exit_code_if_hung = 0) noexcept;
 
  private:
+  // Its state belongs to the call under way, not to the link.
+  mutable UnansweredCallFilter filter_;
   Microsoft::WRL::ComPtr<IDispatch> messenger_;
   Microsoft::WRL::ComPtr<IConnectionPoint> events_;
   DWORD cookie_ = 0;

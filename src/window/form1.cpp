@@ -81,10 +81,10 @@ LRESULT CALLBACK Form1::WindowProcedure(HWND window, UINT message, WPARAM wparam
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     form->window_ = nullptr;
   }
-  return form->HandleMessage(message, wparam, lparam);
+  return form->HandleMessage(window, message, wparam, lparam);
 }
 
-LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
       return OnCreate() ? 0 : -1;
@@ -96,8 +96,21 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-      return OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
-                            message, wparam, lparam);
+      if (const LRESULT brush =
+              OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam))) {
+        return brush;
+      }
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_CLOSE:
+      OnCloseRequest();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return OnQueryEndSession();
+    case WM_ENDSESSION:
+      if (wparam != FALSE) {
+        OnCloseRequest();
+      }
+      return 0;
     case WM_ERASEBKGND:
       return OnEraseBackground(reinterpret_cast<HDC>(wparam));
     case WM_ACTIVATE:
@@ -113,7 +126,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnDestroy();
       return 0;
     default:
-      return DefWindowProcW(window_, message, wparam, lparam);
+      return DefWindowProcW(window, message, wparam, lparam);
   }
 }
 
@@ -177,11 +190,14 @@ void Form1::OnCommand(int id, int notification) {
     applying_ = true;
     Guarded([this] { ApplyColor(*this, msn_, window_); });
     applying_ = false;
+    if (close_held_ && window_ != nullptr) {
+      DestroyWindow(window_);
+    }
   }
 }
 
-LRESULT Form1::OnControlColor(HDC dc, HWND control, UINT message, WPARAM wparam,
-                              LPARAM lparam) {
+// The brush for the control's background; 0 where the system's default does.
+LRESULT Form1::OnControlColor(HDC dc, HWND control) {
   const int id = GetDlgCtrlID(control);
   if (id == design::kText1 && preview_set_) {
     SetTextColor(dc, preview_);
@@ -197,7 +213,26 @@ LRESULT Form1::OnControlColor(HDC dc, HWND control, UINT message, WPARAM wparam,
     SetBkColor(dc, design::kBackground);
     return reinterpret_cast<LRESULT>(background_.get());
   }
-  return DefWindowProcW(window_, message, wparam, lparam);
+  return 0;
+}
+
+void Form1::OnCloseRequest() {
+  // A close that arrives while the colour is being applied (from another
+  // program, or while the confirmation is open) waits until the apply is
+  // over: the window and the messenger link stay while a call needs them.
+  if (applying_) {
+    close_held_ = true;
+  } else {
+    DestroyWindow(window_);
+  }
+}
+
+bool Form1::OnQueryEndSession() {
+  if (applying_) {
+    close_held_ = true;  // the session may end once the apply is over
+    return false;
+  }
+  return true;
 }
 
 LRESULT Form1::OnEraseBackground(HDC dc) {
@@ -229,14 +264,19 @@ void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
 }
 
 void Form1::OnDestroy() {
-  msn_.Close();
+  msn_.Close(exit_code_);
   PostQuitMessage(exit_code_);
 }
 
 void Form1::LayOut(UINT dpi) {
-  UniqueFont font{CreateDesignFont(dpi, FW_NORMAL)};
-  UniqueFont label4_font{CreateDesignFont(dpi, FW_BOLD)};
-  if (!font || !label4_font) {
+  // The fonts in use go only once every control holds the new ones: when
+  // laying out fails half-way, all of them stay until the window is gone.
+  const std::size_t fonts_in_use = fonts_.size();
+  fonts_.emplace_back(CreateDesignFont(dpi, FW_NORMAL));
+  fonts_.emplace_back(CreateDesignFont(dpi, FW_BOLD));
+  const HFONT font = fonts_[fonts_in_use].get();
+  const HFONT label4_font = fonts_[fonts_in_use + 1].get();
+  if (font == nullptr || label4_font == nullptr) {
     throw FailureFromLastError();
   }
   for (const design::Control& control : design::kControls) {
@@ -246,12 +286,10 @@ void Form1::LayOut(UINT dpi) {
                       TwipsToPixels(control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE)) {
       throw FailureFromLastError();
     }
-    const HFONT shown = control.id == design::kLabel4 ? label4_font.get() : font.get();
+    const HFONT shown = control.id == design::kLabel4 ? label4_font : font;
     SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
   }
-  // The controls hold the new fonts now; the old ones can go.
-  font_ = std::move(font);
-  label4_font_ = std::move(label4_font);
+  fonts_.erase(fonts_.begin(), fonts_.begin() + static_cast<std::ptrdiff_t>(fonts_in_use));
   const SIZE frame = FrameSizeForClient(window_, TwipsToPixels(design::kClientWidth, dpi),
                                         TwipsToPixels(design::kClientHeight, dpi), dpi);
   if (!SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,

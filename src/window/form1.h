@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "color/apply.h"
 #include "messenger/messenger_link.h"
@@ -41,12 +42,16 @@ class Form1 final : public ChannelControls {
 
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam,
                                           LPARAM lparam);
-  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  // window is the handle the system passed in: window_ is already null
+  // while the window's last messages arrive.
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   bool OnCreate();
   void OnHScroll(HWND bar, int request, int thumb_position);
   void OnCommand(int id, int notification);
-  LRESULT OnControlColor(HDC dc, HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnControlColor(HDC dc, HWND control);
+  void OnCloseRequest();
+  bool OnQueryEndSession();
   LRESULT OnEraseBackground(HDC dc);
   void OnActivate(int state);
   void OnSetFocus();
@@ -66,10 +71,12 @@ class Form1 final : public ChannelControls {
   HWND focus_ = nullptr;
   MessengerLink msn_;
   UniqueBrush background_;
-  UniqueFont font_;
-  UniqueFont label4_font_;
+  // Every font a control may still hold: the window's and the bold one.
+  std::vector<UniqueFont> fonts_;
   COLORREF preview_ = 0;
   bool preview_set_ = false;
   bool applying_ = false;
+  // A close asked for while the colour was being applied.
+  bool close_held_ = false;
   int exit_code_ = 0;
 };

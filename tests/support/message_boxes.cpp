@@ -60,6 +60,9 @@ std::wstring IconShown(HWND icon_control) {
   if (shown == Drawn(IDI_ASTERISK, background, width, height)) {
     return L"information";
   }
+  if (shown == Drawn(IDI_EXCLAMATION, background, width, height)) {
+    return L"warning";
+  }
   return L"other";
 }
 
@@ -120,7 +123,7 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM context) {
 }  // namespace
 
 MessageBoxWatcher::MessageBoxWatcher(DWORD process_id,
-                                     std::function<void(const SeenBox&)> on_box)
+                                     std::function<void(SeenBox&)> on_box)
     : process_id_(process_id), on_box_(std::move(on_box)), stop_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   InitializeCriticalSection(&lock_);
   thread_ = CreateThread(nullptr, 0, &MessageBoxWatcher::Watch, this, 0, nullptr);
@@ -161,8 +164,8 @@ void MessageBoxWatcher::CloseNewBoxes() {
     EnterCriticalSection(&lock_);
     seen_.push_back(std::move(seen));
     LeaveCriticalSection(&lock_);
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(seen.press, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, seen.press)));
   }
 }
 

@@ -11,16 +11,17 @@
 struct SeenBox {
   std::wstring title;
   std::wstring text;
-  std::wstring icon;  // "none", "critical", "information", "other"
+  std::wstring icon;  // "none", "critical", "information", "warning", "other"
   int buttons = 0;
   HWND owner = nullptr;
+  int press = IDOK;  // the button that closes it; on_box may choose another
 };
 
 class MessageBoxWatcher {
  public:
   // on_box runs on the watching thread while each box is still open.
   explicit MessageBoxWatcher(DWORD process_id = GetCurrentProcessId(),
-                             std::function<void(const SeenBox&)> on_box = {});
+                             std::function<void(SeenBox&)> on_box = {});
   ~MessageBoxWatcher();
   MessageBoxWatcher(const MessageBoxWatcher&) = delete;
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -35,7 +36,7 @@ class MessageBoxWatcher {
   void CloseNewBoxes();
 
   DWORD process_id_;
-  std::function<void(const SeenBox&)> on_box_;
+  std::function<void(SeenBox&)> on_box_;
   HANDLE stop_event_;
   HANDLE thread_;
   CRITICAL_SECTION lock_;

@@ -10,7 +10,7 @@
 
 std::wstring TintwellProcess::Path() { return L"" TINTWELL_EXE_PATH; }
 
-TintwellProcess::TintwellProcess(std::function<void(const SeenBox&)> on_box) {
+TintwellProcess::TintwellProcess(std::function<void(SeenBox&)> on_box) {
   if (Launch(Path(), L"", process_)) {
     boxes_ = std::make_unique<MessageBoxWatcher>(process_.dwProcessId, std::move(on_box));
   }

@@ -15,8 +15,9 @@ class TintwellProcess {
  public:
   static std::wstring Path();
 
-  // Starts it and presses OK on each box it shows (after on_box has seen it).
-  explicit TintwellProcess(std::function<void(const SeenBox&)> on_box = {});
+  // Starts it and closes each box it shows with OK, or with the button that
+  // on_box chooses once it has seen the box.
+  explicit TintwellProcess(std::function<void(SeenBox&)> on_box = {});
   ~TintwellProcess();
   TintwellProcess(const TintwellProcess&) = delete;
   TintwellProcess& operator=(const TintwellProcess&) = delete;
