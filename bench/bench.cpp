@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "support/processes.h"
-#include "support/scratch_key.h"
+#include "support/registry.h"
 #include "window/design.h"
 
 namespace {
@@ -94,16 +94,17 @@ class Program {
   // Seconds from the process start until its window is visible and idle.
   double Start() {
     const double started = Now();
-    if (!Launch(path_, L"", process_)) {
+    process_.emplace(path_, L"");
+    if (!process_->started()) {
       return -1;
     }
     for (;;) {
       window_ = FindWindowW(window_class_, nullptr);
       if (window_ != nullptr && IsWindowVisible(window_) &&
-          WaitForInputIdle(process_.hProcess, 0) == 0) {
+          WaitForInputIdle(process_->handle(), 0) == 0) {
         return Now() - started;
       }
-      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0 || Now() - started > 30) {
+      if (process_->WaitForExit(0) != -1 || Now() - started > 30) {
         return -1;
       }
       Sleep(1);
@@ -121,7 +122,7 @@ class Program {
     for (;;) {
       const HWND box = FindWindowW(L"#32770", L"Done !");
       if (box != nullptr && IsWindowVisible(box)) {
-        const auto stored = ReadValue(HKEY_CURRENT_USER, kAccountKey, L"IM Color");
+        const auto stored = ReadValue(kAccountKey, L"IM Color");
         if (stored && stored->bytes == expected) {
           const double done = Now() - clicked;
           PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -143,14 +144,11 @@ class Program {
   long ResidentKilobytes() const { return LinuxStatusKilobytes(Name(), "VmRSS:"); }
 
   void Close() {
-    if (process_.hProcess == nullptr) {
-      return;
+    if (process_) {
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+      process_->WaitForExit(10000);
+      process_.reset();  // ended by force if it has not ended
     }
-    PostMessageW(window_, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) {
-      TerminateProcess(process_.hProcess, 1);
-    }
-    CloseProcess(process_);
   }
 
  private:
@@ -158,7 +156,7 @@ class Program {
 
   std::wstring path_;
   const wchar_t* window_class_;
-  PROCESS_INFORMATION process_{};
+  std::optional<Process> process_;
   HWND window_ = nullptr;
 };
 
@@ -307,22 +305,15 @@ int Soak() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  StandinMessenger::StopAll();
-  if (StandinMessenger::Register() != 0) {
-    std::printf("error: the stand-in messenger could not be registered\n");
-    return 1;
-  }
   int result = 1;
   {
-    StandinMessenger standin{std::wstring{L"/signin:"} + kAccount};
+    StandinMessenger standin{kAccount};
     if (standin.started()) {
       result = argc > 1 && std::string{argv[1]} == "soak" ? Soak() : Benchmark();
     } else {
       std::printf("error: the stand-in messenger did not start\n");
     }
   }
-  StandinMessenger::StopAll();
-  StandinMessenger::Unregister();
   RegDeleteKeyW(HKEY_CURRENT_USER, kAccountKey.c_str());
   return result;
 }

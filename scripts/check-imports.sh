@@ -12,7 +12,7 @@ if [ "${1:-}" = --xp ]; then
   xp=true
   shift
 fi
-allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|msvcrt|comctl32|uxtheme|shell32)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|msvcrt|comctl32|uxtheme|shell32|version)\.dll$'
 
 # Functions that static C and C++ runtimes (and careless code) are known to
 # pull in, with the first Windows that has them by Microsoft's documentation.

@@ -2,7 +2,7 @@
 
 #include "registry/reg.h"
 #include "support/message_boxes.h"
-#include "support/scratch_key.h"
+#include "support/registry.h"
 
 namespace {
 
@@ -11,18 +11,12 @@ using reg::WriteStatus;
 const std::vector<BYTE> kWhiteRecord{0xFF, 0xFE, 0xFF, 0x00};
 const std::wstring kWhiteRecordText{L'\xFF', L'\xFE', L'\xFF', L'\0'};
 
-SeenBox IncorrectFormatBox(const std::wstring& path) {
-  return {L"Tintwell", L"Incorrect Format:\n\n" + path, L"none", 1, nullptr};
-}
-
-void ExpectBoxes(const std::vector<SeenBox>& seen, const std::vector<SeenBox>& expected) {
-  ASSERT_EQ(seen.size(), expected.size());
-  for (std::size_t i = 0; i < seen.size(); ++i) {
-    EXPECT_EQ(seen[i].title, expected[i].title);
-    EXPECT_EQ(seen[i].text, expected[i].text);
-    EXPECT_EQ(seen[i].icon, expected[i].icon);
-    EXPECT_EQ(seen[i].buttons, expected[i].buttons);
-  }
+void ExpectFormatBox(const std::vector<SeenBox>& boxes, const std::wstring& path) {
+  ASSERT_EQ(boxes.size(), 1u) << testing::PrintToString(path);
+  EXPECT_EQ(boxes[0].title, L"Tintwell");
+  EXPECT_EQ(boxes[0].text, L"Incorrect Format:\n\n" + path);
+  EXPECT_EQ(boxes[0].icon, L"none");
+  EXPECT_EQ(boxes[0].buttons, 1);
 }
 
 TEST(RootKeyFromName, KnowsExactlyThePredefinedRootNames) {
@@ -33,39 +27,33 @@ TEST(RootKeyFromName, KnowsExactlyThePredefinedRootNames) {
   EXPECT_EQ(reg::RootKeyFromName(L"HKEY_PERFORMANCE_DATA"), HKEY_PERFORMANCE_DATA);
   EXPECT_EQ(reg::RootKeyFromName(L"HKEY_CURRENT_CONFIG"), HKEY_CURRENT_CONFIG);
   EXPECT_EQ(reg::RootKeyFromName(L"HKEY_DYN_DATA"), HKEY_DYN_DATA);
-  // The handles are the sign-extended predefined values on 64-bit Windows too.
-  EXPECT_EQ(reinterpret_cast<INT_PTR>(reg::RootKeyFromName(L"HKEY_USERS")),
-            static_cast<INT_PTR>(static_cast<LONG>(0x80000003)));
   for (const wchar_t* other : {L"HKEY_current_user", L"HKEY_", L"", L"HKEY_CURRENT_USER ",
                                L"HKCU", L"HKEY_CURRENT_USER\\Software"}) {
     EXPECT_EQ(reg::RootKeyFromName(other), nullptr) << other;
   }
 }
 
-TEST(SplitRegistryPath, CutsAtTheFirstBackslash) {
+TEST(SplitRegistryPath, CutsAtTheFirstBackslashOrRejectsWithTheFormatBox) {
   const struct {
     std::wstring path;
     HKEY root;
     std::wstring rest;
-  } cases[] = {
+  } cuts[] = {
       {L"HKEY_CURRENT_USER\\Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\a@b.c",
        HKEY_CURRENT_USER, L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\a@b.c"},
       {L"HKEY_USERS", HKEY_USERS, L""},
       {L"HKEY_", nullptr, L""},
       {L"HKEY_NOWHERE\\Software", nullptr, L"Software"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cuts) {
     MessageBoxWatcher boxes;
     std::wstring path = c.path;
     HKEY root = HKEY_CLASSES_ROOT;
     EXPECT_TRUE(reg::SplitRegistryPath(path, root, nullptr)) << c.path;
     EXPECT_EQ(root, c.root) << c.path;
     EXPECT_EQ(path, c.rest) << c.path;
-    EXPECT_TRUE(boxes.Stop().empty()) << c.path;
+    EXPECT_TRUE(boxes.Seen().empty()) << c.path;
   }
-}
-
-TEST(SplitRegistryPath, RejectsMalformedPathsWithTheFormatBox) {
   for (const std::wstring malformed :
        {L"HKEY_CURRENT_USER\\Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\",
         L"HKEY_CURRENT_USER\\", L"hkey_current_user\\Software", L"HKEY", L"", L"Software\\x"}) {
@@ -75,114 +63,92 @@ TEST(SplitRegistryPath, RejectsMalformedPathsWithTheFormatBox) {
     EXPECT_FALSE(reg::SplitRegistryPath(path, root, nullptr));
     EXPECT_EQ(root, nullptr);
     EXPECT_EQ(path, malformed);
-    ExpectBoxes(boxes.Stop(), {IncorrectFormatBox(malformed)});
+    ExpectFormatBox(boxes.Seen(1), malformed);
   }
 }
 
+// Writes below a key of its own under HKEY_CURRENT_USER, removed afterwards.
 class WriteBinaryValueTest : public testing::Test {
  protected:
-  reg::WriteOutcome Write(const std::wstring& path, const std::wstring& name,
-                          const std::wstring& data) {
-    MessageBoxWatcher watcher;
-    const reg::WriteOutcome outcome = reg::WriteBinaryValue(path, name, data, nullptr);
-    boxes_ = watcher.Stop();
-    return outcome;
+  void SetUp() override { ASSERT_TRUE(CreateKey(key_)); }
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TintwellTests");
   }
 
-  ScratchKey key_;
+  reg::WriteOutcome Write(const std::wstring& path, const std::wstring& data,
+                          const std::wstring& name = L"IM Color") {
+    MessageBoxWatcher watcher;
+    const reg::WriteOutcome outcome = reg::WriteBinaryValue(path, name, data, nullptr);
+    boxes_ = watcher.Seen();
+    return outcome;
+  }
+  std::wstring Path(const std::wstring& relative = L"") const {
+    return L"HKEY_CURRENT_USER\\" + key_ + (relative.empty() ? L"" : L"\\" + relative);
+  }
+
+  const std::wstring key_ = L"Software\\TintwellTests\\" + UniqueName(L"key");
   std::vector<SeenBox> boxes_;
 };
 
-TEST_F(WriteBinaryValueTest, StoresEachCharacterCodeAsOneByte) {
-  key_.CreateChild(L"account");
-  EXPECT_EQ(Write(key_.path() + L"\\account", L"IM Color", kWhiteRecordText).status,
-            WriteStatus::kWritten);
-  const auto value = key_.Value(L"account", L"IM Color");
+TEST_F(WriteBinaryValueTest, StoresEachCharacterCodeAsOneByteInPlaceOfAnyValue) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"IM Color", REG_SZ, L"red", 8),
+            ERROR_SUCCESS);
+  EXPECT_EQ(Write(Path(), kWhiteRecordText).status, WriteStatus::kWritten);
+  const auto value = ReadValue(key_, L"IM Color");
   ASSERT_TRUE(value);
   EXPECT_EQ(value->type, static_cast<DWORD>(REG_BINARY));
   EXPECT_EQ(value->bytes, kWhiteRecord);
   EXPECT_TRUE(boxes_.empty());
 
-  EXPECT_EQ(Write(key_.path() + L"\\account", L"IM Color", L"").status, WriteStatus::kWritten);
-  EXPECT_EQ(key_.Value(L"account", L"IM Color")->bytes, std::vector<BYTE>{});
+  // A code that does not fit in a byte writes nothing at all.
+  EXPECT_EQ(Write(Path(), L"\xFF\x100").status, WriteStatus::kDataOutOfRange);
+  EXPECT_EQ(ReadValue(key_, L"IM Color")->bytes, kWhiteRecord);
 }
 
-TEST_F(WriteBinaryValueTest, ReplacesAValueOfAnotherType) {
-  key_.SetValue(L"", L"IM Color", REG_SZ, {'r', 0, 'e', 0, 'd', 0, 0, 0});
-  EXPECT_EQ(Write(key_.path(), L"IM Color", kWhiteRecordText).status, WriteStatus::kWritten);
-  const auto value = key_.Value(L"", L"IM Color");
-  ASSERT_TRUE(value);
-  EXPECT_EQ(value->type, static_cast<DWORD>(REG_BINARY));
-  EXPECT_EQ(value->bytes, kWhiteRecord);
-}
-
-TEST_F(WriteBinaryValueTest, NeverCreatesAMissingKey) {
-  const auto before = key_.Snapshot();
-  const reg::WriteOutcome outcome =
-      Write(key_.path() + L"\\missing\\account", L"IM Color", kWhiteRecordText);
-  EXPECT_EQ(outcome.status, WriteStatus::kKeyNotOpened);
-  EXPECT_EQ(outcome.error, ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(key_.HasChild(L"missing"));
-  EXPECT_EQ(key_.Snapshot(), before);
+TEST_F(WriteBinaryValueTest, PathsToNoExistingKeyWriteNothingAndCreateNothing) {
+  const std::vector<std::wstring> before = Snapshot(key_);
+  const reg::WriteOutcome missing = Write(Path(L"missing\\account"), kWhiteRecordText);
+  EXPECT_EQ(missing.status, WriteStatus::kKeyNotOpened);
+  EXPECT_EQ(missing.error, ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(boxes_.empty());
+
+  for (const std::wstring& malformed : {Path() + L"\\", std::wstring{}}) {
+    EXPECT_EQ(Write(malformed, kWhiteRecordText).status, WriteStatus::kPathRejected);
+    ExpectFormatBox(boxes_, malformed);
+  }
+  for (const std::wstring& unknown : {L"HKEY_CURRENT_USERS\\" + key_, std::wstring{L"HKEY_"}}) {
+    EXPECT_EQ(Write(unknown, kWhiteRecordText).status, WriteStatus::kUnknownRoot);
+    EXPECT_TRUE(boxes_.empty());
+  }
+  EXPECT_EQ(Snapshot(key_), before);
 }
 
 TEST_F(WriteBinaryValueTest, APathWithoutBackslashWritesUnderTheRootItself) {
-  const std::wstring name = L"TintwellTest " + std::to_wstring(GetCurrentProcessId());
-  EXPECT_EQ(Write(L"HKEY_CURRENT_USER", name, kWhiteRecordText).status, WriteStatus::kWritten);
-  const auto value = ReadValue(HKEY_CURRENT_USER, L"", name);
+  const std::wstring name = UniqueName(L"TintwellTest");
+  EXPECT_EQ(Write(L"HKEY_CURRENT_USER", kWhiteRecordText, name).status, WriteStatus::kWritten);
+  const auto value = ReadValue(L"", name);
   RegDeleteValueW(HKEY_CURRENT_USER, name.c_str());
   ASSERT_TRUE(value);
   EXPECT_EQ(value->bytes, kWhiteRecord);
 }
 
-TEST_F(WriteBinaryValueTest, MalformedAndUnknownPathsWriteNothing) {
-  const auto before = key_.Snapshot();
-  const std::wstring trailing = key_.path() + L"\\";
-  EXPECT_EQ(Write(trailing, L"IM Color", kWhiteRecordText).status, WriteStatus::kPathRejected);
-  ExpectBoxes(boxes_, {IncorrectFormatBox(trailing)});
-
-  EXPECT_EQ(Write(L"", L"IM Color", kWhiteRecordText).status, WriteStatus::kPathRejected);
-  ExpectBoxes(boxes_, {IncorrectFormatBox(L"")});
-
-  EXPECT_EQ(Write(L"HKEY_CURRENT_USERS\\" + key_.sub_key(), L"IM Color", kWhiteRecordText).status,
-            WriteStatus::kUnknownRoot);
-  EXPECT_EQ(Write(L"HKEY_", L"IM Color", kWhiteRecordText).status, WriteStatus::kUnknownRoot);
-  EXPECT_TRUE(boxes_.empty());
-  EXPECT_EQ(key_.Snapshot(), before);
-}
-
 TEST_F(WriteBinaryValueTest, NamesWithoutAnExactAnsiFormAddressNoKey) {
   // Each of these would be turned into "Anna" by a best-fit conversion, or cut
   // short at the NUL, and so reach the key of another account.
-  key_.CreateChild(L"Anna");
-  const auto before = key_.Snapshot();
+  ASSERT_TRUE(CreateKey(key_ + L"\\Anna"));
+  const std::vector<std::wstring> before = Snapshot(key_);
   for (const std::wstring& look_alike :
        {std::wstring{L"\xFF21nna"}, std::wstring{L"\x0100nna"}, std::wstring{L"Anna\0x", 6}}) {
-    const reg::WriteOutcome outcome =
-        Write(key_.path() + L"\\" + look_alike, L"IM Color", kWhiteRecordText);
-    EXPECT_EQ(outcome.status, WriteStatus::kNotRepresentable);
+    EXPECT_EQ(Write(Path(look_alike), kWhiteRecordText).status, WriteStatus::kNotRepresentable);
   }
-  EXPECT_EQ(Write(key_.path() + L"\\Anna", L"IM\x2003" L"Color", kWhiteRecordText).status,
+  EXPECT_EQ(Write(Path(L"Anna"), kWhiteRecordText, L"IM\x2003" L"Color").status,
             WriteStatus::kNotRepresentable);
-  EXPECT_EQ(key_.Snapshot(), before);
-}
-
-TEST_F(WriteBinaryValueTest, DataCodesAboveOneByteAreRefused) {
-  key_.SetValue(L"", L"IM Color", REG_BINARY, kWhiteRecord);
-  EXPECT_EQ(Write(key_.path(), L"IM Color", L"\xFF\x100").status, WriteStatus::kDataOutOfRange);
-  EXPECT_EQ(key_.Value(L"", L"IM Color")->bytes, kWhiteRecord);
-}
-
-TEST(ToAnsiExactly, KeepsWhatTheCodePageHolds) {
-  EXPECT_EQ(reg::ToAnsiExactly(L"o'neil+im@example.org"), "o'neil+im@example.org");
-  EXPECT_EQ(reg::ToAnsiExactly(L""), "");
-  // U+00E9 exists in the Western code page (1252) and not in the Cyrillic one.
-  const auto accented = reg::ToAnsiExactly(L"caf\xE9");
+  EXPECT_EQ(Snapshot(key_), before);
+  // What the code page does hold passes unchanged (U+00E9 is in 1252).
   if (GetACP() == 1252) {
-    EXPECT_EQ(accented, "caf\xE9");
-  } else if (GetACP() == 1251) {
-    EXPECT_FALSE(accented);
+    EXPECT_EQ(reg::ToAnsiExactly(L"o'neil+caf\xE9"), "o'neil+caf\xE9");
   }
 }
 

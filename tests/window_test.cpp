@@ -1,36 +1,29 @@
+// The shipped program, used from outside as a person would use it.
 #include <gtest/gtest.h>
 
-#include <string_view>
+#include <algorithm>
+#include <iterator>
+#include <set>
 
+#include "resources/resource_ids.h"
 #include "support/processes.h"
-#include "support/scratch_key.h"
+#include "support/registry.h"
+#include "support/screen.h"
 #include "support/tintwell.h"
 #include "window/design.h"
 
 namespace {
 
-constexpr DWORD kWhite = 0x00FFFFFF;
-
-DWORD Rgb(int red, int green, int blue) {
-  return static_cast<DWORD>(red << 16 | green << 8 | blue);
-}
+DWORD Rgb(int red, int green, int blue) { return static_cast<DWORD>(red << 16 | green << 8 | blue); }
 
 int Position(HWND bar) { return static_cast<int>(SendMessageW(bar, SBM_GETPOS, 0, 0)); }
 
-// Where to click on a horizontal scroll bar, in screen coordinates.
-POINT RightArrowOf(HWND bar) {
+// The middle of a bar's arrow (at its right end or its left), in screen coordinates.
+POINT ArrowOf(HWND bar, bool right) {
   RECT area{};
   GetWindowRect(bar, &area);
-  const int arrow = area.bottom - area.top;
-  return {area.right - arrow / 2, (area.top + area.bottom) / 2};
-}
-
-// The thumb of a bar at 0 lies just right of its left arrow.
-POINT ThumbAtZeroOf(HWND bar) {
-  RECT area{};
-  GetWindowRect(bar, &area);
-  const int arrow = area.bottom - area.top;
-  return {area.left + arrow + 3, (area.top + area.bottom) / 2};
+  const int half_arrow = (area.bottom - area.top) / 2;
+  return {right ? area.right - half_arrow : area.left + half_arrow, (area.top + area.bottom) / 2};
 }
 
 // Reads until read() gives expected or a second has passed; the last reading.
@@ -44,115 +37,237 @@ auto Settled(Read read, const decltype(read())& expected) {
   return value;
 }
 
-HWND FocusOf(DWORD thread_id) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(thread_id, &info);
-  return info.hwndFocus;
+// The DPI that the next program starts with.
+void SetLogPixels(DWORD dpi) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels",
+                            REG_DWORD, &dpi, sizeof dpi),
+            ERROR_SUCCESS);
 }
 
 class WindowTest : public testing::Test {
  protected:
-  void SetUp() override {
-    StandinMessenger::StopAll();
-    ASSERT_EQ(StandinMessenger::Register(), 0);
-    account_ = UniqueName(L"window@example.com");
-    standin_.emplace(L"\"/signin:" + account_ + L"\"");
-    ASSERT_TRUE(standin_->started());
-  }
+  void SetUp() override { ASSERT_TRUE(standin_->started()); }
   void TearDown() override {
     tintwell_.reset();
     standin_.reset();
-    StandinMessenger::StopAll();
-    StandinMessenger::Unregister();
-    RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(account_).c_str());
+    for (const std::wstring& name : names_) {
+      RegDeleteTreeW(HKEY_CURRENT_USER, AccountKey(name).c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(name).c_str());
+    }
   }
 
   HWND Start(std::function<void(SeenBox&)> on_box = {}) {
     tintwell_.emplace(std::move(on_box));
-    return tintwell_->WaitForWindow();
+    return window_ = tintwell_->WaitForWindow();
   }
-  HWND Bar(int id) const { return tintwell_->Control(id); }
-  std::vector<DWORD> PreviewColours() const {
-    return ColoursShownIn(tintwell_->Control(design::kText1), kWhite);
+  HWND Control(int id) const { return tintwell_->Control(id); }
+  // A click on a window under a box is lost, and a second click within the
+  // double-click time is a double click, which "Change" does not take.
+  void ClickChange() {
+    tintwell_->WaitUntilBoxesClosed();
+    while (GetTickCount64() < last_click_ + GetDoubleClickTime() + 100) {
+      Sleep(10);
+    }
+    ClickAt(CentreOf(Control(design::kLabel4)));
+    last_click_ = GetTickCount64();
   }
   void ExpectPosition(int bar, int position) const {
-    EXPECT_EQ(Settled([&] { return Position(Bar(bar)); }, position), position) << bar;
+    EXPECT_EQ(Settled([&] { return Position(Control(bar)); }, position), position) << bar;
   }
-  // The sample text shows in exactly this colour, and nothing else does.
+  // A click on the bar's right arrow (which gives it the focus), then keys.
+  void Drive(int bar, std::initializer_list<const wchar_t*> keys, int position) const {
+    ClickAt(ArrowOf(Control(bar), true));
+    if (keys.size() != 0) {
+      PressKeys(keys);
+    }
+    ExpectPosition(bar, position);
+  }
+  // The colours the sample text shows in, on its white.
+  std::vector<DWORD> Preview() const { return ColoursShownIn(Control(design::kText1), 0xFFFFFF); }
   void ExpectPreview(DWORD colour) const {
     const std::vector<DWORD> only{colour};
-    EXPECT_EQ(Settled([this] { return PreviewColours(); }, only), only);
+    EXPECT_EQ(Settled([this] { return Preview(); }, only), only);
   }
-  std::optional<RegistryValue> StoredColor() const {
-    return ReadValue(HKEY_CURRENT_USER, AccountKey(account_), L"IM Color");
+  // The stored "IM Color": its type (binary: 3), then its bytes; empty when none.
+  std::vector<BYTE> StoredColor() const {
+    const auto value = ReadValue(AccountKey(account_), L"IM Color");
+    std::vector<BYTE> stored;
+    if (value) {
+      stored.push_back(static_cast<BYTE>(value->type));
+      stored.insert(stored.end(), value->bytes.begin(), value->bytes.end());
+    }
+    return stored;
+  }
+  void ExpectDone(const SeenBox& box) const {
+    EXPECT_EQ(box.title, L"Done !");
+    EXPECT_EQ(box.text, L"Color has been changed for " + account_);
+    EXPECT_EQ(box.icon, L"information");
+    EXPECT_EQ(box.buttons, 1);
+    EXPECT_EQ(box.owner, window_);
   }
 
-  std::wstring account_;
-  std::optional<StandinMessenger> standin_;
+  const std::wstring account_ = UniqueName(L"anna@example.com");
+  std::vector<std::wstring> names_{account_};  // whose keys go at the end
+  std::optional<StandinMessenger> standin_{account_};
   std::optional<TintwellProcess> tintwell_;
-};
-
-// The design in pixels at 96 DPI (15 twips to a pixel).
-struct DesignRect {
-  int id;
-  RECT pixels;
-};
-const DesignRect kDesign[] = {
-    {design::kRed, {32, 8, 32 + 257, 8 + 17}},     {design::kGreen, {32, 24, 32 + 257, 24 + 17}},
-    {design::kBlue, {32, 40, 32 + 257, 40 + 17}},  {design::kText1, {32, 64, 32 + 193, 64 + 19}},
-    {design::kLabel1, {8, 8, 8 + 17, 8 + 17}},     {design::kLabel2, {8, 24, 8 + 17, 24 + 17}},
-    {design::kLabel3, {8, 40, 8 + 17, 40 + 17}},   {design::kLabel4, {232, 64, 232 + 57, 64 + 17}},
+  HWND window_ = nullptr;
+  ULONGLONG last_click_ = 0;
 };
 
 class DpiTest : public WindowTest, public testing::WithParamInterface<int> {
- protected:
-  void SetLogPixels(DWORD dpi) {
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels",
-                              REG_DWORD, &dpi, sizeof dpi),
-              ERROR_SUCCESS);
-  }
   void TearDown() override {
     SetLogPixels(96);
     WindowTest::TearDown();
   }
 };
 
+// The window and its controls where the design puts them, at any DPI, on the
+// design's background (red 213, green 232, blue 255).
 TEST_P(DpiTest, ClientAreaAndControlsMatchTheDesign) {
   const int dpi = GetParam();
-  SetLogPixels(static_cast<DWORD>(dpi));
-  const HWND window = Start();
-  ASSERT_NE(window, nullptr);
-  auto scaled = [dpi](int pixels_at_96) { return MulDiv(pixels_at_96 * 15, dpi, 1440); };
+  SetLogPixels(dpi);
+  ASSERT_NE(Start(), nullptr);
+  auto scaled = [dpi](std::vector<int> twips) {
+    std::transform(twips.begin(), twips.end(), twips.begin(),
+                   [dpi](int value) { return MulDiv(value, dpi, 1440); });
+    return twips;
+  };
   RECT client{};
-  GetClientRect(window, &client);
-  EXPECT_EQ(client.right, scaled(295));
-  EXPECT_EQ(client.bottom, scaled(88));
-  for (const DesignRect& control : kDesign) {
+  GetClientRect(window_, &client);
+  EXPECT_EQ(std::vector<int>({client.right, client.bottom}), scaled({4425, 1320}));
+  const std::pair<int, std::vector<int>> design[] = {
+      {design::kRed, {480, 120, 3855, 255}},   {design::kGreen, {480, 360, 3855, 255}},
+      {design::kBlue, {480, 600, 3855, 255}},  {design::kText1, {480, 960, 2895, 285}},
+      {design::kLabel1, {120, 120, 255, 255}}, {design::kLabel2, {120, 360, 255, 255}},
+      {design::kLabel3, {120, 600, 255, 255}}, {design::kLabel4, {3480, 960, 855, 255}}};
+  for (const auto& [id, twips] : design) {
     RECT area{};
-    GetWindowRect(tintwell_->Control(control.id), &area);
-    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&area), 2);
-    EXPECT_EQ(area.left, scaled(control.pixels.left)) << control.id;
-    EXPECT_EQ(area.top, scaled(control.pixels.top)) << control.id;
-    EXPECT_EQ(area.right - area.left, scaled(control.pixels.right - control.pixels.left))
-        << control.id;
-    EXPECT_EQ(area.bottom - area.top, scaled(control.pixels.bottom - control.pixels.top))
-        << control.id;
+    GetWindowRect(Control(id), &area);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
+    EXPECT_EQ(std::vector<int>({area.left, area.top, area.right - area.left,
+                                area.bottom - area.top}),
+              scaled(twips))
+        << id;
   }
+  POINT corner{1, 1};
+  ClientToScreen(window_, &corner);
+  const std::vector<DWORD> background{Rgb(213, 232, 255)};
+  EXPECT_EQ(Settled([&] { return CaptureScreen({corner.x, corner.y, corner.x + 1, corner.y + 1}); },
+                    background),
+            background);
 }
 
 INSTANTIATE_TEST_SUITE_P(AtCommonDpis, DpiTest, testing::Values(96, 120, 144));
 
-TEST_F(WindowTest, ThePreviewFollowsClicksAndKeysInExactlyTheChosenColour) {
+// The caption, the version record, the icon in the program and in the
+// caption, and "Change" in bold MS Sans Serif 8.25 pt, window text on the
+// window colour, exactly as drawn here with that font.
+TEST_F(WindowTest, TheProgramCarriesItsTitleVersionIconAndFont) {
   ASSERT_NE(Start(), nullptr);
-  // Until the first change the text has the edit box's own colour.
-  ExpectPreview(Rgb(0, 0, 0));
+  wchar_t caption[128] = {};
+  GetWindowTextW(window_, caption, 128);
+  EXPECT_TRUE(std::wstring{caption}.starts_with(L"Tintwell - ")) << caption;
+  EXPECT_GT(std::wstring{caption}.size(), 12u) << "no credit after the title";
 
-  ClickAt(RightArrowOf(Bar(design::kRed)));
-  ExpectPosition(design::kRed, 1);
+  const std::wstring exe = TintwellProcess::Path();
+  std::vector<BYTE> version(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(version.size()),
+                                  version.data()));
+  auto query = [&](const std::wstring& what) {
+    void* value = nullptr;
+    UINT length = 0;
+    return VerQueryValueW(version.data(), what.c_str(), &value, &length) ? value : nullptr;
+  };
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\"));
+  ASSERT_NE(fixed, nullptr);
+  EXPECT_EQ(std::vector({fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                         fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
+            std::vector<DWORD>({0x00010000, 0, 0x00010000, 0}));  // 1.0.0.0
+  for (const auto& [name, expected] :
+       {std::pair{L"FileVersion", L"1.00"}, std::pair{L"ProductVersion", L"1.00"},
+        std::pair{L"FileDescription", L"Tintwell"}, std::pair{L"ProductName", L"Tintwell"}}) {
+    const auto* text = query(std::wstring{L"\\StringFileInfo\\040904B0\\"} + name);
+    EXPECT_STREQ(static_cast<const wchar_t*>(text), expected) << name;
+  }
+
+  // The icon: 16 x 16 and 32 x 32, each in 16 and in 256 colours ...
+  const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(kProgramIcon), RT_GROUP_ICON);
+  ASSERT_NE(found, nullptr);
+  const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  std::set<std::pair<int, int>> images;  // width and bits per pixel
+  for (const BYTE* entry = group + 6; entry < group + 6 + 14 * group[4]; entry += 14) {
+    images.emplace(entry[0], entry[6]);
+  }
+  EXPECT_EQ(images, (std::set<std::pair<int, int>>{{16, 4}, {16, 8}, {32, 4}, {32, 8}}));
+  // ... shown in the caption: drawing it once more where it is shown changes
+  // nothing, while over another icon or over the bare caption it would.
+  const auto icon = static_cast<HICON>(
+      LoadImageW(module, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON, 16, 16, 0));
+  RECT corner{};
+  GetWindowRect(window_, &corner);
+  corner = {corner.left, corner.top, corner.left + 40, corner.top + 30};
+  Canvas canvas{40, 30};
+  auto caption_shows_icon = [&] {
+    const std::vector<DWORD> shown = CaptureScreen(corner);
+    for (int at = 0; at < 24 * 14; ++at) {
+      canvas.Show(shown);
+      DrawIconEx(canvas.dc(), at % 24, at / 24, icon, 16, 16, 0, nullptr, DI_NORMAL);
+      if (canvas.Pixels() == shown) {
+        return true;
+      }
+    }
+    return false;
+  };
+  EXPECT_TRUE(Settled(caption_shows_icon, true));
+  DestroyIcon(icon);
+  FreeLibrary(module);
+
+  RECT area{};
+  GetClientRect(Control(design::kLabel4), &area);
+  Canvas label{area.right, area.bottom};
+  FillRect(label.dc(), &area, GetSysColorBrush(COLOR_WINDOW));
+  const HGDIOBJ previous = SelectObject(
+      label.dc(), CreateFontW(-11, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                              DEFAULT_QUALITY, 0, L"MS Sans Serif"));
+  SetTextColor(label.dc(), GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(label.dc(), GetSysColor(COLOR_WINDOW));
+  DrawTextW(label.dc(), L"Change", -1, &area, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK);
+  DeleteObject(SelectObject(label.dc(), previous));
+  const std::vector<DWORD> expected = label.Pixels();
+  EXPECT_EQ(std::set<DWORD>(expected.begin(), expected.end()).size(), 2u);
+  MapWindowPoints(Control(design::kLabel4), nullptr, reinterpret_cast<POINT*>(&area), 2);
+  EXPECT_EQ(Settled([&] { return CaptureScreen(area); }, expected), expected);
+}
+
+// Tab visits the bars and the text but never a label; arrows, trough keys
+// and the ends of the bars give exactly the chosen colour; a step past either
+// end changes nothing and ends nothing.
+TEST_F(WindowTest, KeysAndClicksMoveTheBarsAndThePreviewFollowsExactly) {
+  ASSERT_NE(Start(), nullptr);
+  POINT background{2, 2};  // a click there gives the window the keyboard, not a control
+  ClientToScreen(window_, &background);
+  ClickAt(background);
+  auto focus = [this] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(tintwell_->thread_id(), &info);
+    return info.hwndFocus;
+  };
+  EXPECT_EQ(Settled(focus, Control(design::kRed)), Control(design::kRed));
+  for (const int id : {design::kGreen, design::kBlue, design::kText1, design::kRed}) {
+    PressKeys({L"Tab"});
+    EXPECT_EQ(Settled(focus, Control(id)), Control(id));
+  }
+  ExpectPreview(Rgb(0, 0, 0));  // the edit box's own colour, until the first change
+
+  ClickAt(ArrowOf(Control(design::kRed), false));
+  PressKeys({L"Left"});
+  ExpectPosition(design::kRed, 0);
+  Drive(design::kRed, {}, 1);
   ExpectPreview(Rgb(1, 0, 0));
-
-  PressKeys({L"End"});  // the clicked bar has the focus
+  Drive(design::kRed, {L"End", L"Right"}, 255);
+  ClickAt(ArrowOf(Control(design::kRed), true));
   ExpectPosition(design::kRed, 255);
   ExpectPreview(Rgb(255, 0, 0));
 
@@ -163,85 +278,123 @@ TEST_F(WindowTest, ThePreviewFollowsClicksAndKeysInExactlyTheChosenColour) {
   ExpectPreview(Rgb(255, 29, 240));
   PressKeys({L"Home"});
   ExpectPreview(Rgb(255, 29, 0));
+  EXPECT_TRUE(tintwell_->Boxes(0).empty());
+  EXPECT_EQ(tintwell_->WaitForExit(0), -1) << "the program ended";
 }
 
 TEST_F(WindowTest, ADraggedThumbChangesThePreviewOnlyOnRelease) {
   ASSERT_NE(Start(), nullptr);
-  const HWND blue = Bar(design::kBlue);
-  const POINT thumb = ThumbAtZeroOf(blue);
-  const POINT arrow = RightArrowOf(blue);
+  const HWND blue = Control(design::kBlue);
+  RECT area{};
+  GetWindowRect(blue, &area);
+  const POINT thumb{area.left + (area.bottom - area.top) + 3, (area.top + area.bottom) / 2};
   PressAt(thumb);
-  MoveTo({(thumb.x + arrow.x) / 2, thumb.y});
+  MoveTo({(thumb.x + area.right) / 2, thumb.y});
   EXPECT_EQ(Position(blue), 0);
   ExpectPreview(Rgb(0, 0, 0));
   Release();
-  Settled([&] { return Position(blue) != 0; }, true);  // the release has landed
-  const int released_at = Position(blue);
+  const int released_at = Settled([&] { return Position(blue); }, -1);  // the last reading
   EXPECT_GT(released_at, 100);
   EXPECT_LT(released_at, 200);
   ExpectPreview(Rgb(0, 0, released_at));
 }
 
-TEST_F(WindowTest, TabVisitsTheBarsAndTheTextButNeverALabel) {
+TEST_F(WindowTest, ChangeStoresTheColourAndConfirmsItEachTime) {
   ASSERT_NE(Start(), nullptr);
-  // The window starts with the focus on the red bar.
-  const DWORD thread = tintwell_->thread_id();
-  EXPECT_EQ(Settled([&] { return FocusOf(thread); }, Bar(design::kRed)), Bar(design::kRed));
-  const HWND expected[] = {Bar(design::kGreen), Bar(design::kBlue),
-                           tintwell_->Control(design::kText1), Bar(design::kRed)};
-  for (const HWND control : expected) {
-    PressKeys({L"Tab"});
-    EXPECT_EQ(Settled([&] { return FocusOf(thread); }, control), control);
-  }
+  Drive(design::kRed, {L"End"}, 255);
+  Drive(design::kGreen, {L"End"}, 255);
+  Drive(design::kBlue, {L"End", L"Left"}, 254);  // two bars at 255: not white
+  ClickChange();
+  ASSERT_EQ(tintwell_->Boxes(1).size(), 1u);
+  ClickChange();
+  const std::vector<SeenBox> boxes = tintwell_->Boxes(2);
+  ASSERT_EQ(boxes.size(), 2u);
+  ExpectDone(boxes[0]);
+  ExpectDone(boxes[1]);
+  EXPECT_EQ(StoredColor(), (std::vector<BYTE>{3, 0xFF, 0xFF, 0xFE, 0x00}));
 }
 
-TEST_F(WindowTest, ChangeStoresTheColourAndConfirmsIt) {
+// Green moves to 254 (and the preview with it) before the messenger is even
+// asked for the name: seen while the messenger is slow to answer.
+TEST_F(WindowTest, WhiteTurnsGreenTo254BeforeTheMessengerIsAsked) {
   ASSERT_NE(Start(), nullptr);
-  for (int i = 0; i < 3; ++i) {
-    ClickAt(RightArrowOf(Bar(design::kGreen)));
+  for (const int bar : {design::kRed, design::kGreen, design::kBlue}) {
+    Drive(bar, {L"End"}, 255);
   }
-  ExpectPosition(design::kGreen, 3);
-  ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
+  EXPECT_EQ(Settled([this] { return Preview(); }, {}), std::vector<DWORD>{});  // white on white
+  ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
+  ClickChange();
+  Sleep(300);
+  EXPECT_EQ(Position(Control(design::kGreen)), 254);
+  EXPECT_EQ(Preview(), std::vector<DWORD>{Rgb(255, 254, 255)});
   const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, L"Done !");
-  EXPECT_EQ(boxes[0].text, L"Color has been changed for " + account_);
-  EXPECT_EQ(boxes[0].icon, L"information");
-  EXPECT_EQ(boxes[0].owner, tintwell_->WaitForWindow());
-  ASSERT_TRUE(StoredColor());
-  EXPECT_EQ(StoredColor()->bytes, (std::vector<BYTE>{0, 3, 0, 0}));
+  ExpectDone(boxes[0]);
+  EXPECT_EQ(StoredColor(), (std::vector<BYTE>{3, 0xFF, 0xFE, 0xFF, 0x00}));
 }
 
-TEST_F(WindowTest, WhiteTurnsGreenTo254BeforeTheConfirmation) {
-  int green_when_confirmed = -1;
-  std::vector<DWORD> preview_when_confirmed;
-  ASSERT_NE(Start([&](const SeenBox&) {
-              green_when_confirmed = Position(Bar(design::kGreen));
-              preview_when_confirmed = PreviewColours();
-            }),
-            nullptr);
-  for (const int id : {design::kRed, design::kGreen, design::kBlue}) {
-    ClickAt(RightArrowOf(Bar(id)));
-    PressKeys({L"End"});
-    ExpectPosition(id, 255);
+// Sign-in names that could steer the write elsewhere: nothing changes under
+// the messenger's settings but that very account's "IM Color", and every
+// refusal is a clear box.
+TEST_F(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
+  ASSERT_NE(Start(), nullptr);
+  Drive(design::kRed, {}, 1);
+  const std::wstring& anna = account_;
+  const std::wstring not_changed = L"The color was not changed for ";
+  const std::wstring missing = UniqueName(L"missing@example.com");
+  ASSERT_TRUE(CreateKey(AccountKey(anna + L"\\inner")));
+  const std::pair<std::wstring, std::wstring> cases[] = {  // a name, and its box's text in part
+      {L"o'neil+im@example.org", L"Color has been changed for o'neil+im@example.org"},
+      {L"\"" + anna + L"\"", L"Color has been changed for \"" + anna + L"\""},
+      {L"", L"Incorrect Format:\n\nHKEY_CURRENT_USER\\" + AccountKey(L"")},
+      {anna + L"\\inner", not_changed + anna + L"\\inner.\n\nThe sign-in name contains a backslash"},
+      {anna + L"\\", not_changed + anna + L"\\.\n\nThe sign-in name contains a backslash"},
+      {L"..\\..\\" + anna, L"backslash"},
+      {missing, not_changed + missing + L".\n\nThis account has no messenger settings"},
+      {std::wstring(300, L'x'), not_changed},
+      {L"Zo\xEB \x674E\x5A1C@example.net", L"code page"},
+      {L"\xFF41" + anna.substr(1), L"code page"},  // a full-width a: best fit makes it anna
+      {L"\x0101" + anna.substr(1), L"code page"},  // an a with macron
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& [name, text] = cases[i];
+    SCOPED_TRACE(testing::Message() << "name of " << name.size() << " characters");
+    ASSERT_EQ(StandinMessenger::Control(L"signin:" + name), 0);  // makes a plain name's key
+    names_.push_back(name);
+    if (name == missing) {
+      ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(missing).c_str()), ERROR_SUCCESS);
+    }
+    const std::vector<std::wstring> before = Snapshot(L"Software\\Microsoft\\MSNMessenger");
+    ClickChange();
+    const std::vector<SeenBox> boxes = tintwell_->Boxes(i + 1);
+    ASSERT_EQ(boxes.size(), i + 1);
+    const std::vector<std::wstring> after = Snapshot(L"Software\\Microsoft\\MSNMessenger");
+    std::vector<std::wstring> changed;
+    std::set_symmetric_difference(before.begin(), before.end(), after.begin(), after.end(),
+                                  std::back_inserter(changed));
+    const SeenBox& box = boxes.back();
+    EXPECT_NE(box.text.find(text), std::wstring::npos) << testing::PrintToString(box.text);
+    if (box.title == L"Done !") {
+      EXPECT_EQ(box.icon, L"information");
+      // The record 01 00 00 00, as binary (3), in that account's key alone.
+      const std::wstring own = L"\\PerPassportSettings\\" + name + L" [IM Color] 3:";
+      EXPECT_EQ(changed, (std::vector<std::wstring>{own + std::wstring{1, 0, 0, 0}}));
+    } else {
+      EXPECT_EQ(box.title, L"Tintwell");
+      // A box as wide as a 300-character name reaches past the screen's edge,
+      // where its icon cannot be seen.
+      if (name.size() < 256) {
+        EXPECT_EQ(box.icon, text.starts_with(L"Incorrect") ? L"none" : L"critical");
+      }
+      EXPECT_EQ(changed, std::vector<std::wstring>{});
+    }
   }
-  // White text on a white box.
-  EXPECT_EQ(Settled([this] { return PreviewColours(); }, {}), std::vector<DWORD>{});
-  ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
-  ASSERT_EQ(tintwell_->Boxes(1).size(), 1u);
-  EXPECT_EQ(green_when_confirmed, 254);
-  EXPECT_EQ(preview_when_confirmed, std::vector<DWORD>{Rgb(255, 254, 255)});
-  EXPECT_EQ(StoredColor()->bytes, (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
 }
 
 TEST_F(WindowTest, WithoutTheMessengerTheWindowIsNeverShown) {
-  standin_.reset();
-  StandinMessenger::StopAll();
-  ASSERT_EQ(StandinMessenger::Unregister(), 0);
-  tintwell_.emplace();
-  EXPECT_EQ(tintwell_->WaitForWindow(), nullptr);
+  standin_.reset();  // and its registration
+  EXPECT_EQ(Start(), nullptr);
   EXPECT_EQ(tintwell_->WaitForExit(), 2);
-  EXPECT_FALSE(tintwell_->WindowWasVisible());
   const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, L"Error");
@@ -250,25 +403,37 @@ TEST_F(WindowTest, WithoutTheMessengerTheWindowIsNeverShown) {
   EXPECT_EQ(boxes[0].buttons, 1);
 }
 
-TEST_F(WindowTest, AMessengerGoneAtChangeEndsTheProgramWithoutWriting) {
-  ASSERT_NE(Start(), nullptr);
-  standin_->Kill();
-  ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
-  EXPECT_EQ(tintwell_->WaitForExit(), 1);
-  const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, L"Tintwell");
-  EXPECT_EQ(boxes[0].icon, L"critical");
-  EXPECT_NE(boxes[0].text.find(L"0x800706BA"), std::wstring::npos) << boxes[0].text;
-  EXPECT_FALSE(StoredColor());
-  ResetComActivation();
+// A messenger that gives no name at "Change" ends the program through its
+// one error box, naming the error, before anything is written.
+TEST_F(WindowTest, AMessengerWithoutANameEndsTheProgramUnwritten) {
+  for (const auto& [number, description] :
+       {std::pair{L"0x80040201", L"Nobody is signed in to the messenger."},
+        std::pair{L"0x800706BA", L""}}) {  // the messenger killed
+    SCOPED_TRACE(number);
+    standin_.emplace(account_);
+    ASSERT_NE(Start(), nullptr);
+    if (*description != L'\0') {
+      ASSERT_EQ(StandinMessenger::Control(L"signout"), 0);
+    } else {
+      standin_->Kill();
+    }
+    ClickChange();
+    EXPECT_EQ(tintwell_->WaitForExit(), 1);
+    const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, L"Tintwell");
+    EXPECT_EQ(boxes[0].icon, L"critical");
+    EXPECT_NE(boxes[0].text.find(number), std::wstring::npos) << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find(description), std::wstring::npos) << boxes[0].text;
+    EXPECT_TRUE(StoredColor().empty());
+  }
 }
 
-TEST_F(WindowTest, ClosingTheWindowEndsTheProgramAndItsSubscription) {
-  const HWND window = Start();
-  ASSERT_NE(window, nullptr);
+TEST_F(WindowTest, ClosingEndsTheProgramAndItsSubscription) {
+  ASSERT_NE(Start(), nullptr);
   EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 0);
-  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(StandinMessenger::Control(L"fire"), 0);  // events are taken and ignored
+  PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(tintwell_->WaitForExit(), 0);
   EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 1);
 }
@@ -276,69 +441,62 @@ TEST_F(WindowTest, ClosingTheWindowEndsTheProgramAndItsSubscription) {
 // Closes asked for by another program while the messenger is slow to answer
 // and again while "Done !" is open: the apply finishes, then the program ends.
 TEST_F(WindowTest, ACloseDuringAnApplyWaitsForItsEnd) {
-  HWND window = nullptr;
-  const HWND started = Start([&](SeenBox& box) {
-    if (box.title == L"Done !") {
-      PostMessageW(window, WM_CLOSE, 0, 0);
-      Sleep(200);  // delivered while the box is open
-    }
-  });
-  ASSERT_NE(started, nullptr);
-  window = started;
+  ASSERT_NE(Start([this](SeenBox&) {
+              PostMessageW(window_, WM_CLOSE, 0, 0);
+              Sleep(200);  // delivered while the box is open
+            }),
+            nullptr);
   ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
-  ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
+  ClickChange();
   Sleep(500);
-  PostMessageW(window, WM_CLOSE, 0, 0);
+  PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(tintwell_->WaitForExit(15000), 0);
   const std::vector<SeenBox> boxes = tintwell_->Boxes(1);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, L"Done !");
-  ASSERT_TRUE(StoredColor());
-  EXPECT_EQ(StoredColor()->bytes, (std::vector<BYTE>{0, 0, 0, 0}));
+  ExpectDone(boxes[0]);
+  EXPECT_EQ(StoredColor(), (std::vector<BYTE>{3, 0, 0, 0, 0}));
 }
 
 // A messenger that stops answering: after five seconds the user is asked,
 // may wait on (Retry), and may stop (Cancel), which ends the program unwritten.
 TEST_F(WindowTest, AMessengerThatStopsAnsweringLetsTheUserWaitOrStop) {
   std::vector<ULONGLONG> asked_at;
-  const HWND window = Start([&](SeenBox& box) {
-    if (box.title == L"Tintwell" && box.buttons == 2) {
-      asked_at.push_back(GetTickCount64());
-      box.press = asked_at.size() == 1 ? IDRETRY : IDCANCEL;
-    }
-  });
-  ASSERT_NE(window, nullptr);
+  ASSERT_NE(Start([&](SeenBox& box) {
+              if (box.buttons == 2) {
+                asked_at.push_back(GetTickCount64());
+                box.press = asked_at.size() == 1 ? IDRETRY : IDCANCEL;
+              }
+            }),
+            nullptr);
   ASSERT_EQ(StandinMessenger::Control(L"hang"), 0);
   const ULONGLONG clicked = GetTickCount64();
-  ClickAt(CentreOf(tintwell_->Control(design::kLabel4)));
+  ClickChange();
   EXPECT_EQ(tintwell_->WaitForExit(20000), 1);
   const std::vector<SeenBox> boxes = tintwell_->Boxes(3);
   ASSERT_EQ(boxes.size(), 3u);
   ASSERT_EQ(asked_at.size(), 2u);
   for (const SeenBox& busy : {boxes[0], boxes[1]}) {
+    EXPECT_EQ(busy.title, L"Tintwell");
     EXPECT_TRUE(busy.text.starts_with(L"The messenger is not answering.")) << busy.text;
     EXPECT_EQ(busy.icon, L"warning");
-    EXPECT_EQ(busy.owner, window);
+    EXPECT_EQ(busy.owner, window_);
   }
   EXPECT_GE(asked_at[0] - clicked, 4500u);
   EXPECT_LT(asked_at[0] - clicked, 7000u);
   EXPECT_GE(asked_at[1] - asked_at[0], 4500u);
   EXPECT_EQ(boxes[2].icon, L"critical");
   EXPECT_NE(boxes[2].text.find(L"0x80010002"), std::wstring::npos) << boxes[2].text;
-  EXPECT_FALSE(StoredColor());
+  EXPECT_TRUE(StoredColor().empty());
   standin_->Kill();
-  ResetComActivation();
 }
 
 TEST_F(WindowTest, ClosingWithAMessengerThatStoppedAnsweringStillEnds) {
-  const HWND window = Start();
-  ASSERT_NE(window, nullptr);
+  ASSERT_NE(Start(), nullptr);
   ASSERT_EQ(StandinMessenger::Control(L"hang"), 0);
-  PostMessageW(window, WM_CLOSE, 0, 0);
+  PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
   EXPECT_TRUE(tintwell_->Boxes(0).empty());
   standin_->Kill();
-  ResetComActivation();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Watches a process for message boxes, records what each showed and presses
-// its OK button, so that code which shows modal boxes can run inside a test.
+// Watches a process for message boxes, records what each showed and closes
+// it, so that code which shows modal boxes can run inside a test.
 #pragma once
 
 #include <windows.h>
@@ -26,10 +26,11 @@ class MessageBoxWatcher {
   MessageBoxWatcher(const MessageBoxWatcher&) = delete;
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
 
-  // Waits up to timeout_ms until at least count boxes were seen.
-  bool WaitFor(std::size_t count, DWORD timeout_ms = 5000);
-  // Stops watching and returns every box seen, in order.
-  std::vector<SeenBox> Stop();
+  // Every box seen so far, in order, once there are count of them (or
+  // timeout_ms has passed).
+  std::vector<SeenBox> Seen(std::size_t count = 0, DWORD timeout_ms = 5000);
+  // Until every box seen is gone from the screen.
+  void WaitUntilClosed();
 
  private:
   static DWORD WINAPI Watch(void* self);
@@ -42,4 +43,5 @@ class MessageBoxWatcher {
   CRITICAL_SECTION lock_;
   std::vector<SeenBox> seen_;
   std::vector<HWND> handled_;
+  LONG closed_ = 0;
 };

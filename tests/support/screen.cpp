@@ -1,33 +1,38 @@
 #include "support/screen.h"
 
-std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height) {
-  const HDC screen = GetDC(nullptr);
-  const HDC memory = CreateCompatibleDC(screen);
+#include <algorithm>
+
+Canvas::Canvas(int width, int height)
+    : size_(static_cast<std::size_t>(width) * height), dc_(CreateCompatibleDC(nullptr)) {
   BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  format.bmiHeader.biWidth = width;
-  format.bmiHeader.biHeight = -height;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  const HBITMAP bitmap = CreateDIBSection(memory, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+  format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  bitmap_ = CreateDIBSection(dc_, &format, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
+                             nullptr, 0);
+  previous_ = SelectObject(dc_, bitmap_);
+}
+
+Canvas::~Canvas() {
+  SelectObject(dc_, previous_);
+  DeleteObject(bitmap_);
+  DeleteDC(dc_);
+}
+
+std::vector<DWORD> Canvas::Pixels() const {
   GdiFlush();
-  const auto* pixels = static_cast<const DWORD*>(bits);
-  std::vector<DWORD> image(pixels, pixels + static_cast<std::size_t>(width) * height);
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return image;
+  return {bits_, bits_ + size_};
+}
+
+void Canvas::Show(const std::vector<DWORD>& pixels) {
+  GdiFlush();
+  std::copy_n(pixels.begin(), std::min(size_, pixels.size()), bits_);
 }
 
 std::vector<DWORD> CaptureScreen(const RECT& area) {
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  Canvas canvas{width, height};
   const HDC screen = GetDC(nullptr);
-  std::vector<DWORD> pixels =
-      Capture(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
+  BitBlt(canvas.dc(), 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
   ReleaseDC(nullptr, screen);
-  return pixels;
+  return canvas.Pixels();
 }

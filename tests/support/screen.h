@@ -1,11 +1,30 @@
-// Reading pixels as a person sees them.
+// Pixels as a person sees them, and as they should be.
 #pragma once
 
 #include <windows.h>
 
 #include <vector>
 
-// The area of source as 32-bit pixels (0x00RRGGBB), row by row from the top.
-std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height);
-// A rectangle of the screen, in screen coordinates.
+// A 32-bit bitmap in this process to draw on and read back; its pixels are
+// 0x00RRGGBB, row by row from the top.
+class Canvas {
+ public:
+  Canvas(int width, int height);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  HDC dc() const { return dc_; }
+  std::vector<DWORD> Pixels() const;
+  void Show(const std::vector<DWORD>& pixels);
+
+ private:
+  std::size_t size_;
+  HDC dc_;
+  DWORD* bits_ = nullptr;
+  HBITMAP bitmap_;
+  HGDIOBJ previous_;
+};
+
+// A rectangle of the screen, in screen coordinates, as Canvas pixels.
 std::vector<DWORD> CaptureScreen(const RECT& area);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/message_boxes.h"
+#include "support/processes.h"
 
 class TintwellProcess {
  public:
@@ -22,26 +23,20 @@ class TintwellProcess {
   TintwellProcess(const TintwellProcess&) = delete;
   TintwellProcess& operator=(const TintwellProcess&) = delete;
 
-  // Waits until the main window is visible, or the process has ended.
+  // Waits until the main window is visible; null when the process ended first.
   HWND WaitForWindow(DWORD timeout_ms = 10000);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
   // Waits for the process to end; its exit code, or -1 after the timeout.
-  int WaitForExit(DWORD timeout_ms = 10000);
-  // True when the main window was seen visible at any time while watched.
-  bool WindowWasVisible() const { return window_seen_; }
+  int WaitForExit(DWORD timeout_ms = 10000) const { return process_.WaitForExit(timeout_ms); }
   // Every box seen, once at least count of them have shown (or 5 s passed).
-  std::vector<SeenBox> Boxes(std::size_t count) {
-    boxes_->WaitFor(count);
-    return boxes_->Stop();
-  }
-  DWORD thread_id() const { return thread_id_; }
+  std::vector<SeenBox> Boxes(std::size_t count) { return boxes_->Seen(count); }
+  void WaitUntilBoxesClosed() { boxes_->WaitUntilClosed(); }
+  DWORD thread_id() const { return GetWindowThreadProcessId(window_, nullptr); }
 
  private:
-  PROCESS_INFORMATION process_{};
+  Process process_{Path(), L""};
   std::unique_ptr<MessageBoxWatcher> boxes_;
   HWND window_ = nullptr;
-  DWORD thread_id_ = 0;
-  bool window_seen_ = false;
 };
 
 // Real input through the X server (xdotool), as the user's mouse and keyboard
@@ -54,5 +49,5 @@ void Release();
 void PressKeys(std::initializer_list<const wchar_t*> keys);
 // The centre of a window's rectangle, in screen coordinates.
 POINT CentreOf(HWND window);
-// The distinct colours shown inside a window's client area, but its background.
+// The distinct colours shown inside a window's client area, but background.
 std::vector<DWORD> ColoursShownIn(HWND window, DWORD background);
