@@ -19,31 +19,23 @@ void ExpectFormatBox(const std::vector<SeenBox>& boxes, const std::wstring& path
   EXPECT_EQ(boxes[0].buttons, 1);
 }
 
-TEST(RootKeyFromName, KnowsExactlyThePredefinedRootNames) {
-  EXPECT_EQ(reg::RootKeyFromName(L"HKEY_CLASSES_ROOT"), HKEY_CLASSES_ROOT);
-  EXPECT_EQ(reg::RootKeyFromName(L"HKEY_CURRENT_USER"), HKEY_CURRENT_USER);
-  EXPECT_EQ(reg::RootKeyFromName(L"HKEY_LOCAL_MACHINE"), HKEY_LOCAL_MACHINE);
-  EXPECT_EQ(reg::RootKeyFromName(L"HKEY_USERS"), HKEY_USERS);
-  EXPECT_EQ(reg::RootKeyFromName(L"HKEY_PERFORMANCE_DATA"), HKEY_PERFORMANCE_DATA);
-  EXPECT_EQ(reg::RootKeyFromName(L"HKEY_CURRENT_CONFIG"), HKEY_CURRENT_CONFIG);
-  EXPECT_EQ(reg::RootKeyFromName(L"HKEY_DYN_DATA"), HKEY_DYN_DATA);
-  for (const wchar_t* other : {L"HKEY_current_user", L"HKEY_", L"", L"HKEY_CURRENT_USER ",
-                               L"HKCU", L"HKEY_CURRENT_USER\\Software"}) {
-    EXPECT_EQ(reg::RootKeyFromName(other), nullptr) << other;
-  }
-}
-
 TEST(SplitRegistryPath, CutsAtTheFirstBackslashOrRejectsWithTheFormatBox) {
   const struct {
     std::wstring path;
-    HKEY root;
+    HKEY root;  // null: no root of that exact name
     std::wstring rest;
   } cuts[] = {
       {L"HKEY_CURRENT_USER\\Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\a@b.c",
        HKEY_CURRENT_USER, L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\a@b.c"},
+      {L"HKEY_CLASSES_ROOT\\x", HKEY_CLASSES_ROOT, L"x"},
+      {L"HKEY_LOCAL_MACHINE\\x", HKEY_LOCAL_MACHINE, L"x"},
       {L"HKEY_USERS", HKEY_USERS, L""},
+      {L"HKEY_PERFORMANCE_DATA\\x", HKEY_PERFORMANCE_DATA, L"x"},
+      {L"HKEY_CURRENT_CONFIG\\x", HKEY_CURRENT_CONFIG, L"x"},
+      {L"HKEY_DYN_DATA\\x", HKEY_DYN_DATA, L"x"},
+      {L"HKEY_current_user\\x", nullptr, L"x"},
+      {L"HKEY_CURRENT_USER \\x", nullptr, L"x"},
       {L"HKEY_", nullptr, L""},
-      {L"HKEY_NOWHERE\\Software", nullptr, L"Software"},
   };
   for (const auto& c : cuts) {
     MessageBoxWatcher boxes;
@@ -56,7 +48,7 @@ TEST(SplitRegistryPath, CutsAtTheFirstBackslashOrRejectsWithTheFormatBox) {
   }
   for (const std::wstring malformed :
        {L"HKEY_CURRENT_USER\\Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\",
-        L"HKEY_CURRENT_USER\\", L"hkey_current_user\\Software", L"HKEY", L"", L"Software\\x"}) {
+        L"HKEY_CURRENT_USER\\", L"hkey_current_user\\Software", L"HKEY", L"", L"HKCU\\x"}) {
     MessageBoxWatcher boxes;
     std::wstring path = malformed;
     HKEY root = HKEY_CLASSES_ROOT;
@@ -77,12 +69,13 @@ class WriteBinaryValueTest : public testing::Test {
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TintwellTests");
   }
 
-  reg::WriteOutcome Write(const std::wstring& path, const std::wstring& data,
-                          const std::wstring& name = L"IM Color") {
+  WriteStatus Write(const std::wstring& path, const std::wstring& data,
+                    const std::wstring& name = L"IM Color") {
     MessageBoxWatcher watcher;
     const reg::WriteOutcome outcome = reg::WriteBinaryValue(path, name, data, nullptr);
     boxes_ = watcher.Seen();
-    return outcome;
+    error_ = outcome.error;
+    return outcome.status;
   }
   std::wstring Path(const std::wstring& relative = L"") const {
     return L"HKEY_CURRENT_USER\\" + key_ + (relative.empty() ? L"" : L"\\" + relative);
@@ -90,48 +83,46 @@ class WriteBinaryValueTest : public testing::Test {
 
   const std::wstring key_ = L"Software\\TintwellTests\\" + UniqueName(L"key");
   std::vector<SeenBox> boxes_;
+  LSTATUS error_ = 0;
 };
 
 TEST_F(WriteBinaryValueTest, StoresEachCharacterCodeAsOneByteInPlaceOfAnyValue) {
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"IM Color", REG_SZ, L"red", 8),
             ERROR_SUCCESS);
-  EXPECT_EQ(Write(Path(), kWhiteRecordText).status, WriteStatus::kWritten);
+  EXPECT_EQ(Write(Path(), kWhiteRecordText), WriteStatus::kWritten);
+  EXPECT_TRUE(boxes_.empty());
   const auto value = ReadValue(key_, L"IM Color");
   ASSERT_TRUE(value);
   EXPECT_EQ(value->type, static_cast<DWORD>(REG_BINARY));
   EXPECT_EQ(value->bytes, kWhiteRecord);
-  EXPECT_TRUE(boxes_.empty());
 
   // A code that does not fit in a byte writes nothing at all.
-  EXPECT_EQ(Write(Path(), L"\xFF\x100").status, WriteStatus::kDataOutOfRange);
+  EXPECT_EQ(Write(Path(), L"\xFF\x100"), WriteStatus::kDataOutOfRange);
   EXPECT_EQ(ReadValue(key_, L"IM Color")->bytes, kWhiteRecord);
+
+  // A path without a backslash names the root key itself.
+  const std::wstring name = UniqueName(L"TintwellTest");
+  EXPECT_EQ(Write(L"HKEY_CURRENT_USER", kWhiteRecordText, name), WriteStatus::kWritten);
+  const auto at_root = ReadValue(L"", name);
+  RegDeleteValueW(HKEY_CURRENT_USER, name.c_str());
+  ASSERT_TRUE(at_root);
+  EXPECT_EQ(at_root->bytes, kWhiteRecord);
 }
 
 TEST_F(WriteBinaryValueTest, PathsToNoExistingKeyWriteNothingAndCreateNothing) {
   const std::vector<std::wstring> before = Snapshot(key_);
-  const reg::WriteOutcome missing = Write(Path(L"missing\\account"), kWhiteRecordText);
-  EXPECT_EQ(missing.status, WriteStatus::kKeyNotOpened);
-  EXPECT_EQ(missing.error, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Write(Path(L"missing\\account"), kWhiteRecordText), WriteStatus::kKeyNotOpened);
+  EXPECT_EQ(error_, ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(boxes_.empty());
-
   for (const std::wstring& malformed : {Path() + L"\\", std::wstring{}}) {
-    EXPECT_EQ(Write(malformed, kWhiteRecordText).status, WriteStatus::kPathRejected);
+    EXPECT_EQ(Write(malformed, kWhiteRecordText), WriteStatus::kPathRejected);
     ExpectFormatBox(boxes_, malformed);
   }
   for (const std::wstring& unknown : {L"HKEY_CURRENT_USERS\\" + key_, std::wstring{L"HKEY_"}}) {
-    EXPECT_EQ(Write(unknown, kWhiteRecordText).status, WriteStatus::kUnknownRoot);
+    EXPECT_EQ(Write(unknown, kWhiteRecordText), WriteStatus::kUnknownRoot);
     EXPECT_TRUE(boxes_.empty());
   }
   EXPECT_EQ(Snapshot(key_), before);
-}
-
-TEST_F(WriteBinaryValueTest, APathWithoutBackslashWritesUnderTheRootItself) {
-  const std::wstring name = UniqueName(L"TintwellTest");
-  EXPECT_EQ(Write(L"HKEY_CURRENT_USER", kWhiteRecordText, name).status, WriteStatus::kWritten);
-  const auto value = ReadValue(L"", name);
-  RegDeleteValueW(HKEY_CURRENT_USER, name.c_str());
-  ASSERT_TRUE(value);
-  EXPECT_EQ(value->bytes, kWhiteRecord);
 }
 
 TEST_F(WriteBinaryValueTest, NamesWithoutAnExactAnsiFormAddressNoKey) {
@@ -141,9 +132,9 @@ TEST_F(WriteBinaryValueTest, NamesWithoutAnExactAnsiFormAddressNoKey) {
   const std::vector<std::wstring> before = Snapshot(key_);
   for (const std::wstring& look_alike :
        {std::wstring{L"\xFF21nna"}, std::wstring{L"\x0100nna"}, std::wstring{L"Anna\0x", 6}}) {
-    EXPECT_EQ(Write(Path(look_alike), kWhiteRecordText).status, WriteStatus::kNotRepresentable);
+    EXPECT_EQ(Write(Path(look_alike), kWhiteRecordText), WriteStatus::kNotRepresentable);
   }
-  EXPECT_EQ(Write(Path(L"Anna"), kWhiteRecordText, L"IM\x2003" L"Color").status,
+  EXPECT_EQ(Write(Path(L"Anna"), kWhiteRecordText, L"IM\x2003" L"Color"),
             WriteStatus::kNotRepresentable);
   EXPECT_EQ(Snapshot(key_), before);
   // What the code page does hold passes unchanged (U+00E9 is in 1252).

@@ -42,13 +42,8 @@ std::wstring UniqueName(const std::wstring& base) {
 }
 
 bool CreateKey(const std::wstring& sub_key) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, sub_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(key);
-  return true;
+  return RegSetKeyValueW(HKEY_CURRENT_USER, sub_key.c_str(), nullptr, REG_SZ, L"", 2) ==
+         ERROR_SUCCESS;
 }
 
 std::optional<RegistryValue> ReadValue(const std::wstring& sub_key, const std::wstring& name) {

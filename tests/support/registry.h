@@ -20,6 +20,7 @@ inline std::wstring AccountKey(const std::wstring& name) { return kAccountSettin
 // base made unique to this run, so that a test can remove what it made.
 std::wstring UniqueName(const std::wstring& base);
 
+// Makes the key (with an empty default value) and any missing parent.
 bool CreateKey(const std::wstring& sub_key);
 std::optional<RegistryValue> ReadValue(const std::wstring& sub_key, const std::wstring& name);
 // Every key and value below sub_key, one sorted line each.

@@ -10,9 +10,6 @@
 
 std::wstring TintwellProcess::Path() { return L"" TINTWELL_EXE_PATH; }
 
-TintwellProcess::TintwellProcess(std::function<void(SeenBox&)> on_box)
-    : boxes_{std::make_unique<MessageBoxWatcher>(process_.id(), std::move(on_box))} {}
-
 TintwellProcess::~TintwellProcess() {
   if (WaitForExit(0) == -1) {
     PostMessageW(window_, WM_CLOSE, 0, 0);

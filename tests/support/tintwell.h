@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,10 @@ class TintwellProcess {
 
   // Starts it and closes each box it shows with OK, or with the button that
   // on_box chooses once it has seen the box.
-  explicit TintwellProcess(std::function<void(SeenBox&)> on_box = {});
+  explicit TintwellProcess(std::function<void(SeenBox&)> on_box = {})
+      : boxes_{process_.id(), std::move(on_box)} {}
+  // Closes it as a person would, if it still runs (and ends it, if that fails).
   ~TintwellProcess();
-  TintwellProcess(const TintwellProcess&) = delete;
-  TintwellProcess& operator=(const TintwellProcess&) = delete;
 
   // Waits until the main window is visible; null when the process ended first.
   HWND WaitForWindow(DWORD timeout_ms = 10000);
@@ -29,13 +28,13 @@ class TintwellProcess {
   // Waits for the process to end; its exit code, or -1 after the timeout.
   int WaitForExit(DWORD timeout_ms = 10000) const { return process_.WaitForExit(timeout_ms); }
   // Every box seen, once at least count of them have shown (or 5 s passed).
-  std::vector<SeenBox> Boxes(std::size_t count) { return boxes_->Seen(count); }
-  void WaitUntilBoxesClosed() { boxes_->WaitUntilClosed(); }
+  std::vector<SeenBox> Boxes(std::size_t count) { return boxes_.Seen(count); }
+  void WaitUntilBoxesClosed() { boxes_.WaitUntilClosed(); }
   DWORD thread_id() const { return GetWindowThreadProcessId(window_, nullptr); }
 
  private:
   Process process_{Path(), L""};
-  std::unique_ptr<MessageBoxWatcher> boxes_;
+  MessageBoxWatcher boxes_;
   HWND window_ = nullptr;
 };
 
