@@ -173,11 +173,16 @@ HRESULT STDMETHODCALLTYPE MessengerObject::Advise(IUnknown* sink, DWORD* cookie)
   }
   *cookie = next_cookie_++;
   sinks_.emplace(*cookie, std::move(events));
+  Server::Instance().CountSubscription(+1);
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE MessengerObject::Unadvise(DWORD cookie) {
-  return sinks_.erase(cookie) == 1 ? S_OK : CONNECT_E_NOCONNECTION;
+  if (sinks_.erase(cookie) != 1) {
+    return CONNECT_E_NOCONNECTION;
+  }
+  Server::Instance().CountSubscription(-1);
+  return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE MessengerObject::EnumConnections(IEnumConnections** connections) {

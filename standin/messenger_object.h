@@ -44,7 +44,6 @@ class MessengerObject final : public IMessengerDefault,
 
   // Raises one event at every subscriber.
   void Fire();
-  bool HasSubscribers() const { return !sinks_.empty(); }
 
  private:
   ~MessengerObject();

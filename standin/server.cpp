@@ -1,7 +1,5 @@
 #include "standin/server.h"
 
-#include <algorithm>
-
 #include "color/color.h"
 #include "standin/messenger_object.h"
 
@@ -48,11 +46,6 @@ void Server::FireEvents() {
     object->Fire();
     object->Release();
   }
-}
-
-bool Server::HasSubscribers() const {
-  return std::any_of(objects_.begin(), objects_.end(),
-                     [](const MessengerObject* object) { return object->HasSubscribers(); });
 }
 
 void Server::Quit() {

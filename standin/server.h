@@ -39,8 +39,11 @@ class Server {
   void Remove(MessengerObject* object);
   void LockServer(bool lock);
   void FireEvents();
-  // True while some client is subscribed to an object's events.
-  bool HasSubscribers() const;
+  // Subscriptions are counted apart from the objects: a client that drops its
+  // object without unsubscribing still counts, as it would with a messenger
+  // whose object lives on.
+  void CountSubscription(int change) { subscriptions_ += change; }
+  bool HasSubscribers() const { return subscriptions_ > 0; }
 
  private:
   void EndIfUnused();
@@ -50,5 +53,6 @@ class Server {
   int locks_ = 0;
   DWORD registration_ = 0;
   DWORD answer_delay_ms_ = 0;
+  int subscriptions_ = 0;
   bool end_with_last_object_ = false;
 };
