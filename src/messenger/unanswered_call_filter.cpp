@@ -11,8 +11,8 @@ constexpr DWORD kCancel = static_cast<DWORD>(-1);
 
 constexpr wchar_t kNotAnswering[] =
     L"The messenger is not answering.\n\n"
-    L"Choose Retry to keep waiting for it, or Cancel to stop. After Cancel "
-    L"nothing is changed, and " PROGRAM_TITLE L" closes.";
+    L"Choose Retry to keep waiting for it, or Cancel to stop waiting; "
+    PROGRAM_TITLE L" then closes.";
 
 void CALLBACK WakeUp(void* thread, BOOLEAN) {
   PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(thread)), WM_NULL, 0, 0);
@@ -91,22 +91,23 @@ DWORD STDMETHODCALLTYPE UnansweredCallFilter::HandleInComingCall(DWORD, HTASK, D
 
 DWORD STDMETHODCALLTYPE UnansweredCallFilter::RetryRejectedCall(HTASK, DWORD tick_count,
                                                                 DWORD reject_type) {
-  // A busy messenger is asked again, with the same patience as a silent one.
-  if (reject_type == SERVERCALL_RETRYLATER && KeepWaiting(tick_count)) {
-    return kRetryRejectedMs;
+  if (reject_type != SERVERCALL_RETRYLATER) {
+    return kCancel;
   }
-  return kCancel;
+  // A busy messenger is asked again, with the same patience as a silent one.
+  WaitOrEnd(tick_count);
+  return kRetryRejectedMs;
 }
 
 DWORD STDMETHODCALLTYPE UnansweredCallFilter::MessagePending(HTASK, DWORD tick_count, DWORD) {
-  KeepWaiting(tick_count);
+  WaitOrEnd(tick_count);
   // Painting goes on; input waits until the call is over.
   return PENDINGMSG_WAITDEFPROCESS;
 }
 
-bool UnansweredCallFilter::KeepWaiting(DWORD elapsed_ms) {
+void UnansweredCallFilter::WaitOrEnd(DWORD elapsed_ms) {
   if (elapsed_ms < next_question_ms_) {
-    return true;
+    return;
   }
   if (!ask_) {
     ExitProcess(static_cast<UINT>(exit_code_));
@@ -115,11 +116,11 @@ bool UnansweredCallFilter::KeepWaiting(DWORD elapsed_ms) {
   if (MessageBoxW(owner_, kNotAnswering, kProgramTitle, MB_RETRYCANCEL | MB_ICONEXCLAMATION) ==
       IDRETRY) {
     next_question_ms_ = elapsed_ms + (GetTickCount() - asked) + kPatienceMs;
-    return true;
+    return;
   }
   // The call cannot be taken back on every system (Wine ignores a cancelled
-  // call), and the program ends after it anyway: it ends here, as after any
-  // failed call, before anything is written.
+  // call), and the program ends after it anyway: it ends here, with the box
+  // of any failed call. A colour not yet stored stays unstored.
   ShowFatalError(owner_, {RPC_E_CALL_CANCELED,
                           L"The messenger did not answer, and waiting for it was stopped."});
   ExitProcess(kFatalExitCode);

@@ -50,9 +50,9 @@ class UnansweredCallFilter final : public IMessageFilter {
                                          DWORD pending_type) override;
 
  private:
-  // Whether to go on waiting for a call that began elapsed_ms ago. When the
-  // user stops (or nobody can be asked), the program ends here.
-  bool KeepWaiting(DWORD elapsed_ms);
+  // Returns to go on waiting for a call that began elapsed_ms ago; when the
+  // user stops (or nobody can be asked), the program ends here instead.
+  void WaitOrEnd(DWORD elapsed_ms);
 
   IMessageFilter* previous_ = nullptr;
   bool registered_ = false;
