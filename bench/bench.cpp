@@ -122,8 +122,7 @@ class Program {
     for (;;) {
       const HWND box = FindWindowW(L"#32770", L"Done !");
       if (box != nullptr && IsWindowVisible(box)) {
-        const auto stored = ReadValue(kAccountKey, L"IM Color");
-        if (stored && stored->bytes == expected) {
+        if (ReadBinaryValue(kAccountKey, L"IM Color") == expected) {
           const double done = Now() - clicked;
           PostMessageW(box, WM_COMMAND, IDOK, 0);
           while (IsWindow(box)) {

@@ -8,135 +8,82 @@ namespace {
 
 using reg::WriteStatus;
 
-const std::vector<BYTE> kWhiteRecord{0xFF, 0xFE, 0xFF, 0x00};
-const std::wstring kWhiteRecordText{L'\xFF', L'\xFE', L'\xFF', L'\0'};
-
-void ExpectFormatBox(const std::vector<SeenBox>& boxes, const std::wstring& path) {
-  ASSERT_EQ(boxes.size(), 1u) << testing::PrintToString(path);
-  EXPECT_EQ(boxes[0].title, L"Tintwell");
-  EXPECT_EQ(boxes[0].text, L"Incorrect Format:\n\n" + path);
-  EXPECT_EQ(boxes[0].icon, L"none");
-  EXPECT_EQ(boxes[0].buttons, 1);
-}
-
-TEST(SplitRegistryPath, CutsAtTheFirstBackslashOrRejectsWithTheFormatBox) {
-  const struct {
-    std::wstring path;
-    HKEY root;  // null: no root of that exact name
-    std::wstring rest;
-  } cuts[] = {
-      {L"HKEY_CURRENT_USER\\Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\a@b.c",
-       HKEY_CURRENT_USER, L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\a@b.c"},
-      {L"HKEY_CLASSES_ROOT\\x", HKEY_CLASSES_ROOT, L"x"},
-      {L"HKEY_LOCAL_MACHINE\\x", HKEY_LOCAL_MACHINE, L"x"},
-      {L"HKEY_USERS", HKEY_USERS, L""},
-      {L"HKEY_PERFORMANCE_DATA\\x", HKEY_PERFORMANCE_DATA, L"x"},
-      {L"HKEY_CURRENT_CONFIG\\x", HKEY_CURRENT_CONFIG, L"x"},
-      {L"HKEY_DYN_DATA\\x", HKEY_DYN_DATA, L"x"},
-      {L"HKEY_current_user\\x", nullptr, L"x"},
-      {L"HKEY_CURRENT_USER \\x", nullptr, L"x"},
-      {L"HKEY_", nullptr, L""},
-  };
-  for (const auto& c : cuts) {
-    MessageBoxWatcher boxes;
-    std::wstring path = c.path;
-    HKEY root = HKEY_CLASSES_ROOT;
-    EXPECT_TRUE(reg::SplitRegistryPath(path, root, nullptr)) << c.path;
-    EXPECT_EQ(root, c.root) << c.path;
-    EXPECT_EQ(path, c.rest) << c.path;
-    EXPECT_TRUE(boxes.Seen().empty()) << c.path;
+// A path cut at its first backslash: the root of that exact name (null when
+// none has it) and the rest; a path that cannot name a key shows the format box.
+TEST(SplitRegistryPath, CutsAtTheFirstBackslashOrShowsTheFormatBox) {
+  const std::pair<std::wstring, HKEY> roots[] = {
+      {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},     {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+      {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},   {L"HKEY_USERS", HKEY_USERS},
+      {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}, {L"HKEY_DYN_DATA", HKEY_DYN_DATA},
+      {L"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
+      {L"HKEY_current_user", nullptr},               {L"HKEY_CURRENT_USER ", nullptr},
+      {L"HKEY_", nullptr}};
+  const std::wstring malformed[] = {L"HKEY_CURRENT_USER\\Software\\", L"HKEY_CURRENT_USER\\",
+                                    L"hkey_current_user\\Software", L"HKEY", L"", L"HKCU\\x"};
+  MessageBoxWatcher boxes;
+  for (const auto& [name, root] : roots) {
+    for (const std::wstring rest : {L"", L"Software\\a@b.c"}) {
+      std::wstring path = rest.empty() ? name : name + L"\\" + rest;
+      HKEY cut = HKEY_CLASSES_ROOT;
+      EXPECT_TRUE(reg::SplitRegistryPath(path, cut, nullptr));
+      EXPECT_EQ(cut, root) << testing::PrintToString(name);
+      EXPECT_EQ(path, rest) << testing::PrintToString(name);
+    }
   }
-  for (const std::wstring malformed :
-       {L"HKEY_CURRENT_USER\\Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\",
-        L"HKEY_CURRENT_USER\\", L"hkey_current_user\\Software", L"HKEY", L"", L"HKCU\\x"}) {
-    MessageBoxWatcher boxes;
-    std::wstring path = malformed;
-    HKEY root = HKEY_CLASSES_ROOT;
-    EXPECT_FALSE(reg::SplitRegistryPath(path, root, nullptr));
-    EXPECT_EQ(root, nullptr);
-    EXPECT_EQ(path, malformed);
-    ExpectFormatBox(boxes.Seen(1), malformed);
+  for (const std::wstring& text : malformed) {
+    std::wstring path = text;
+    HKEY cut = HKEY_CLASSES_ROOT;
+    EXPECT_FALSE(reg::SplitRegistryPath(path, cut, nullptr));
+    EXPECT_EQ(cut, nullptr);
+    EXPECT_EQ(path, text);
+  }
+  const std::vector<SeenBox> seen = boxes.Seen(std::size(malformed));
+  ASSERT_EQ(seen.size(), std::size(malformed));
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i], (SeenBox{L"Tintwell", L"Incorrect Format:\n\n" + malformed[i], L"none", 1}));
   }
 }
 
 // Writes below a key of its own under HKEY_CURRENT_USER, removed afterwards.
 class WriteBinaryValueTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(CreateKey(key_)); }
   void TearDown() override {
     RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TintwellTests");
   }
 
-  WriteStatus Write(const std::wstring& path, const std::wstring& data,
-                    const std::wstring& name = L"IM Color") {
-    MessageBoxWatcher watcher;
-    const reg::WriteOutcome outcome = reg::WriteBinaryValue(path, name, data, nullptr);
-    boxes_ = watcher.Seen();
-    error_ = outcome.error;
-    return outcome.status;
-  }
-  std::wstring Path(const std::wstring& relative = L"") const {
-    return L"HKEY_CURRENT_USER\\" + key_ + (relative.empty() ? L"" : L"\\" + relative);
-  }
-
   const std::wstring key_ = L"Software\\TintwellTests\\" + UniqueName(L"key");
-  std::vector<SeenBox> boxes_;
-  LSTATUS error_ = 0;
+  const std::wstring path_ = L"HKEY_CURRENT_USER\\" + key_ + L"\\";
+  MessageBoxWatcher boxes_;
 };
 
-TEST_F(WriteBinaryValueTest, StoresEachCharacterCodeAsOneByteInPlaceOfAnyValue) {
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"IM Color", REG_SZ, L"red", 8),
+TEST_F(WriteBinaryValueTest, StoresOneByteACharacterInAKeyThatExistsAndNowhereElse) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (key_ + L"\\Anna").c_str(), L"IM Color", REG_SZ,
+                            L"red", 8),
             ERROR_SUCCESS);
-  EXPECT_EQ(Write(Path(), kWhiteRecordText), WriteStatus::kWritten);
-  EXPECT_TRUE(boxes_.empty());
-  const auto value = ReadValue(key_, L"IM Color");
-  ASSERT_TRUE(value);
-  EXPECT_EQ(value->type, static_cast<DWORD>(REG_BINARY));
-  EXPECT_EQ(value->bytes, kWhiteRecord);
+  const std::wstring white{L'\xFF', L'\xFE', L'\xFF', L'\0'};
+  EXPECT_EQ(reg::WriteBinaryValue(path_ + L"Anna", L"IM Color", white, nullptr).status,
+            WriteStatus::kWritten);
+  EXPECT_EQ(ReadBinaryValue(key_ + L"\\Anna", L"IM Color"),
+            (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
 
-  // A code that does not fit in a byte writes nothing at all.
-  EXPECT_EQ(Write(Path(), L"\xFF\x100"), WriteStatus::kDataOutOfRange);
-  EXPECT_EQ(ReadValue(key_, L"IM Color")->bytes, kWhiteRecord);
-
-  // A path without a backslash names the root key itself.
-  const std::wstring name = UniqueName(L"TintwellTest");
-  EXPECT_EQ(Write(L"HKEY_CURRENT_USER", kWhiteRecordText, name), WriteStatus::kWritten);
-  const auto at_root = ReadValue(L"", name);
-  RegDeleteValueW(HKEY_CURRENT_USER, name.c_str());
-  ASSERT_TRUE(at_root);
-  EXPECT_EQ(at_root->bytes, kWhiteRecord);
-}
-
-TEST_F(WriteBinaryValueTest, PathsToNoExistingKeyWriteNothingAndCreateNothing) {
+  // Nothing is written for what cannot name that very key and value exactly:
+  // a NUL would cut the name short, and a look-alike space would become a space.
   const std::vector<std::wstring> before = Snapshot(key_);
-  EXPECT_EQ(Write(Path(L"missing\\account"), kWhiteRecordText), WriteStatus::kKeyNotOpened);
-  EXPECT_EQ(error_, ERROR_FILE_NOT_FOUND);
-  EXPECT_TRUE(boxes_.empty());
-  for (const std::wstring& malformed : {Path() + L"\\", std::wstring{}}) {
-    EXPECT_EQ(Write(malformed, kWhiteRecordText), WriteStatus::kPathRejected);
-    ExpectFormatBox(boxes_, malformed);
-  }
-  for (const std::wstring& unknown : {L"HKEY_CURRENT_USERS\\" + key_, std::wstring{L"HKEY_"}}) {
-    EXPECT_EQ(Write(unknown, kWhiteRecordText), WriteStatus::kUnknownRoot);
-    EXPECT_TRUE(boxes_.empty());
+  const std::tuple<std::wstring, const wchar_t*, std::wstring, WriteStatus> refused[] = {
+      {path_ + L"Anna", L"IM Color", L"\xFF\x100", WriteStatus::kDataOutOfRange},
+      {L"HKEY_CURRENT_USERS\\" + key_ + L"\\Anna", L"IM Color", white, WriteStatus::kUnknownRoot},
+      {L"HKEY_", L"IM Color", white, WriteStatus::kUnknownRoot},
+      {path_ + std::wstring{L"Anna\0x", 6}, L"IM Color", white, WriteStatus::kNotRepresentable},
+      {path_ + L"Anna", L"IM\u2003Color", white, WriteStatus::kNotRepresentable},
+  };
+  for (const auto& [path, name, data, status] : refused) {
+    EXPECT_EQ(reg::WriteBinaryValue(path, name, data, nullptr).status, status)
+        << testing::PrintToString(path);
   }
   EXPECT_EQ(Snapshot(key_), before);
-}
-
-TEST_F(WriteBinaryValueTest, NamesWithoutAnExactAnsiFormAddressNoKey) {
-  // Each of these would be turned into "Anna" by a best-fit conversion, or cut
-  // short at the NUL, and so reach the key of another account.
-  ASSERT_TRUE(CreateKey(key_ + L"\\Anna"));
-  const std::vector<std::wstring> before = Snapshot(key_);
-  for (const std::wstring& look_alike :
-       {std::wstring{L"\xFF21nna"}, std::wstring{L"\x0100nna"}, std::wstring{L"Anna\0x", 6}}) {
-    EXPECT_EQ(Write(Path(look_alike), kWhiteRecordText), WriteStatus::kNotRepresentable);
-  }
-  EXPECT_EQ(Write(Path(L"Anna"), kWhiteRecordText, L"IM\x2003" L"Color"),
-            WriteStatus::kNotRepresentable);
-  EXPECT_EQ(Snapshot(key_), before);
+  EXPECT_TRUE(boxes_.Seen().empty());
   // What the code page does hold passes unchanged (U+00E9 is in 1252).
   if (GetACP() == 1252) {
     EXPECT_EQ(reg::ToAnsiExactly(L"o'neil+caf\xE9"), "o'neil+caf\xE9");

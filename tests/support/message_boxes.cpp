@@ -1,22 +1,14 @@
 #include "support/message_boxes.h"
 
-#include <algorithm>
+#include <gtest/gtest.h>
 
 #include "support/screen.h"
 
 namespace {
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
-}
-
 std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1,
-                    L'\0');
-  text.resize(static_cast<std::size_t>(
-      SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  wchar_t text[2048] = {};
+  GetWindowTextW(window, text, 2048);
   return text;
 }
 
@@ -46,7 +38,7 @@ SeenBox Describe(HWND box) {
     if (!IsWindowVisible(child)) {
       continue;
     }
-    if (ClassOf(child) == L"Button") {
+    if ((SendMessageW(child, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) != 0) {
       ++seen.buttons;
     } else if (GetDlgCtrlID(child) == 0xFFFF) {
       seen.text = TextOf(child);
@@ -62,7 +54,13 @@ SeenBox Describe(HWND box) {
 
 }  // namespace
 
-MessageBoxWatcher::MessageBoxWatcher(DWORD process_id, std::function<void(SeenBox&)> on_box)
+void PrintTo(const SeenBox& box, std::ostream* out) {
+  *out << testing::PrintToString(box.title) << " box, icon " << testing::PrintToString(box.icon)
+       << ", " << box.buttons << " button(s), owner " << box.owner << ": "
+       << testing::PrintToString(box.text);
+}
+
+MessageBoxWatcher::MessageBoxWatcher(DWORD process_id, std::function<int(const SeenBox&)> on_box)
     : process_id_(process_id),
       on_box_(std::move(on_box)),
       stop_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
@@ -87,47 +85,30 @@ DWORD WINAPI MessageBoxWatcher::Watch(void* self) {
 }
 
 void MessageBoxWatcher::CloseNewBoxes() {
-  // A closed box's handle may be given to the next one.
-  std::erase_if(handled_, [](HWND box) { return !IsWindow(box); });
   for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr;) {
     DWORD process_id = 0;
     GetWindowThreadProcessId(box, &process_id);
-    if (process_id != process_id_ || !IsWindowVisible(box) ||
-        std::find(handled_.begin(), handled_.end(), box) != handled_.end()) {
+    if (process_id != process_id_ || !IsWindowVisible(box)) {
       continue;
     }
-    SeenBox seen = Describe(box);
+    const SeenBox seen = Describe(box);
     if (seen.buttons == 0) {
       continue;  // still being built: look again next round
     }
-    handled_.push_back(box);
-    if (on_box_) {
-      on_box_(seen);
+    const int button = on_box_ ? on_box_(seen) : IDOK;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    // Waiting until it is gone also keeps it from being handled twice.
+    while (IsWindow(box) && WaitForSingleObject(stop_event_, 2) == WAIT_TIMEOUT) {
     }
     EnterCriticalSection(&lock_);
     seen_.push_back(seen);
     LeaveCriticalSection(&lock_);
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(seen.press, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, seen.press)));
-    while (IsWindow(box) && WaitForSingleObject(stop_event_, 2) == WAIT_TIMEOUT) {
-    }
-    InterlockedIncrement(&closed_);
   }
 }
 
-void MessageBoxWatcher::WaitUntilClosed() {
-  for (;; Sleep(5)) {
-    EnterCriticalSection(&lock_);
-    const bool open = static_cast<std::size_t>(closed_) < seen_.size();
-    LeaveCriticalSection(&lock_);
-    if (!open) {
-      return;
-    }
-  }
-}
-
-std::vector<SeenBox> MessageBoxWatcher::Seen(std::size_t count, DWORD timeout_ms) {
-  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+std::vector<SeenBox> MessageBoxWatcher::Seen(std::size_t count) {
+  const ULONGLONG deadline = GetTickCount64() + 5000;
   for (;; Sleep(5)) {
     EnterCriticalSection(&lock_);
     const std::vector<SeenBox> seen = seen_;

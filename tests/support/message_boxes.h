@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,34 +15,34 @@ struct SeenBox {
   std::wstring icon;  // "none", "critical", "information", "warning", "other"
   int buttons = 0;
   HWND owner = nullptr;
-  int press = IDOK;  // the button that closes it; on_box may choose another
+
+  bool operator==(const SeenBox&) const = default;
 };
+void PrintTo(const SeenBox& box, std::ostream* out);
 
 class MessageBoxWatcher {
  public:
-  // on_box runs on the watching thread while each box is still open.
+  // on_box runs on the watching thread while each box is still open, and
+  // names the button that closes it; without it, OK closes every box.
   explicit MessageBoxWatcher(DWORD process_id = GetCurrentProcessId(),
-                             std::function<void(SeenBox&)> on_box = {});
+                             std::function<int(const SeenBox&)> on_box = {});
   ~MessageBoxWatcher();
   MessageBoxWatcher(const MessageBoxWatcher&) = delete;
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
 
-  // Every box seen so far, in order, once there are count of them (or
-  // timeout_ms has passed).
-  std::vector<SeenBox> Seen(std::size_t count = 0, DWORD timeout_ms = 5000);
-  // Until every box seen is gone from the screen.
-  void WaitUntilClosed();
+  // Every box seen and gone from the screen so far, in order, once there are
+  // count of them (or 5 s have passed). A click meant for a window under an
+  // open box would be lost: once a box is here, that window can take input.
+  std::vector<SeenBox> Seen(std::size_t count = 0);
 
  private:
   static DWORD WINAPI Watch(void* self);
   void CloseNewBoxes();
 
   DWORD process_id_;
-  std::function<void(SeenBox&)> on_box_;
+  std::function<int(const SeenBox&)> on_box_;
   HANDLE stop_event_;
   HANDLE thread_;
   CRITICAL_SECTION lock_;
   std::vector<SeenBox> seen_;
-  std::vector<HWND> handled_;
-  LONG closed_ = 0;
 };

@@ -19,24 +19,9 @@ bool StandinRunning() {
 // restarts; started again at once, or a server that registers meanwhile
 // would not be found by the next activation.
 void ResetComActivation() {
-  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  const SC_HANDLE service =
-      OpenServiceW(manager, L"RpcSs", SERVICE_STOP | SERVICE_START | SERVICE_QUERY_STATUS);
-  SERVICE_STATUS status{};
-  auto wait_for = [&](DWORD state) {
-    for (int i = 0; i < 500 && QueryServiceStatus(service, &status) &&
-                    status.dwCurrentState != state;
-         ++i) {
-      Sleep(10);
-    }
-  };
-  if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
-    wait_for(SERVICE_STOPPED);
-    StartServiceW(service, 0, nullptr);
-    wait_for(SERVICE_RUNNING);
+  for (const std::wstring verb : {L"stop", L"start"}) {
+    Process{L"C:\\windows\\system32\\net.exe", verb + L" rpcss"}.WaitForExit(30000);
   }
-  CloseServiceHandle(service);
-  CloseServiceHandle(manager);
 }
 
 }  // namespace
@@ -45,34 +30,32 @@ Process::Process(const std::wstring& program, const std::wstring& arguments) {
   std::wstring command_line = L"\"" + program + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                 nullptr, &startup, &info_);
+  CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                 &startup, &info_);
 }
 
 int Process::WaitForExit(DWORD timeout_ms) const {
   DWORD exit_code = 0;
-  if (info_.hProcess == nullptr || WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0 ||
+  if (info_.hProcess == nullptr ||
+      WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0 ||
       !GetExitCodeProcess(info_.hProcess, &exit_code)) {
     return -1;
   }
   return static_cast<int>(exit_code);
 }
 
-void Process::Kill() {
+Process::~Process() {
   if (info_.hProcess != nullptr) {
     TerminateProcess(info_.hProcess, 9);
     WaitForSingleObject(info_.hProcess, INFINITE);
     CloseHandle(info_.hThread);
     CloseHandle(info_.hProcess);
-    info_ = {};
   }
 }
 
 int StandinMessenger::Control(const std::wstring& command) {
   return RunStandin(QuoteArgument(L"/ctl:" + command));
 }
-
-int StandinMessenger::Unregister() { return RunStandin(L"/unregserver"); }
 
 StandinMessenger::StandinMessenger(const std::wstring& signin_name) {
   while (StandinRunning() && Control(L"quit") == 0) {
@@ -91,7 +74,7 @@ StandinMessenger::~StandinMessenger() {
   if (process_ && (Control(L"quit") != 0 || process_->WaitForExit(10000) == -1)) {
     Kill();
   }
-  Unregister();
+  RunStandin(L"/unregserver");
 }
 
 void StandinMessenger::Kill() {

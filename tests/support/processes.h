@@ -11,7 +11,7 @@ class Process {
   // Starts program with arguments (already quoted).
   Process(const std::wstring& program, const std::wstring& arguments);
   // Ends it, as a crash would, if it still runs.
-  ~Process() { Kill(); }
+  ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
@@ -20,7 +20,6 @@ class Process {
   HANDLE handle() const { return info_.hProcess; }
   // Its exit code once it has ended; -1 when it has not ended in time.
   int WaitForExit(DWORD timeout_ms) const;
-  void Kill();
 
  private:
   PROCESS_INFORMATION info_{};
@@ -31,11 +30,9 @@ class StandinMessenger {
  public:
   // "/ctl:command" against the running one: 0 done, 1 refused, 2 none running.
   static int Control(const std::wstring& command);
-  // No messenger registered at all, as on a machine without one.
-  static int Unregister();
 
   explicit StandinMessenger(const std::wstring& signin_name);
-  // Ends it and forgets its registration.
+  // Ends it and forgets its registration, as on a machine without a messenger.
   ~StandinMessenger();
   bool started() const { return started_; }
   // Ends it at once, as a crash would (or as one must end a hung messenger).

@@ -4,14 +4,8 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <vector>
-
-struct RegistryValue {
-  DWORD type;
-  std::vector<BYTE> bytes;
-};
 
 // The messenger's per-account settings, below HKEY_CURRENT_USER.
 inline const std::wstring kAccountSettings =
@@ -20,8 +14,7 @@ inline std::wstring AccountKey(const std::wstring& name) { return kAccountSettin
 // base made unique to this run, so that a test can remove what it made.
 std::wstring UniqueName(const std::wstring& base);
 
-// Makes the key (with an empty default value) and any missing parent.
-bool CreateKey(const std::wstring& sub_key);
-std::optional<RegistryValue> ReadValue(const std::wstring& sub_key, const std::wstring& name);
+// The bytes of a binary value; empty when there is no binary value of that name.
+std::vector<BYTE> ReadBinaryValue(const std::wstring& sub_key, const std::wstring& name);
 // Every key and value below sub_key, one sorted line each.
 std::vector<std::wstring> Snapshot(const std::wstring& sub_key);

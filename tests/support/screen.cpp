@@ -1,13 +1,14 @@
 #include "support/screen.h"
 
 #include <algorithm>
+#include <set>
 
 Canvas::Canvas(int width, int height)
     : size_(static_cast<std::size_t>(width) * height), dc_(CreateCompatibleDC(nullptr)) {
   BITMAPINFO format{};
   format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  bitmap_ = CreateDIBSection(dc_, &format, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                             nullptr, 0);
+  bitmap_ =
+      CreateDIBSection(dc_, &format, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
   previous_ = SelectObject(dc_, bitmap_);
 }
 
@@ -35,4 +36,14 @@ std::vector<DWORD> CaptureScreen(const RECT& area) {
   BitBlt(canvas.dc(), 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
   ReleaseDC(nullptr, screen);
   return canvas.Pixels();
+}
+
+std::vector<DWORD> ColoursShownIn(HWND window, DWORD background) {
+  RECT client{};
+  GetClientRect(window, &client);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  const std::vector<DWORD> pixels = CaptureScreen(client);
+  std::set<DWORD> colours(pixels.begin(), pixels.end());
+  colours.erase(background);
+  return {colours.begin(), colours.end()};
 }

@@ -28,3 +28,5 @@ class Canvas {
 
 // A rectangle of the screen, in screen coordinates, as Canvas pixels.
 std::vector<DWORD> CaptureScreen(const RECT& area);
+// The distinct colours shown inside a window's client area, but background.
+std::vector<DWORD> ColoursShownIn(HWND window, DWORD background);
