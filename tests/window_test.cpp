@@ -311,26 +311,25 @@ TEST_F(WindowTest, ChangeStoresTheColourEachTimeAndWhiteWithGreenAt254) {
 TEST_F(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
   ASSERT_NE(Start(), nullptr);
   Drive(design::kRed, {}, 1);
-  const std::wstring& anna = account_;
   const std::wstring not_changed = L"The color was not changed for ";
   const std::wstring missing = UniqueName(L"missing@example.com");
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, AccountKey(anna + L"\\inner").c_str(), nullptr,
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, AccountKey(account_ + L"\\inner").c_str(), nullptr,
                             REG_SZ, L"", 2),
             ERROR_SUCCESS);
   const std::pair<std::wstring, std::wstring> cases[] = {
       // a name, and its box's text in part
       {L"o'neil+im@example.org", L"Color has been changed for o'neil+im@example.org"},
-      {L"\"" + anna + L"\"", L"Color has been changed for \"" + anna + L"\""},
+      {L"\"" + account_ + L"\"", L"Color has been changed for \"" + account_ + L"\""},
       {L"", L"Incorrect Format:\n\nHKEY_CURRENT_USER\\" + AccountKey(L"")},
-      {anna + L"\\inner",
-       not_changed + anna + L"\\inner.\n\nThe sign-in name contains a backslash"},
-      {anna + L"\\", not_changed + anna + L"\\.\n\nThe sign-in name contains a backslash"},
-      {L"..\\..\\" + anna, L"backslash"},
+      {account_ + L"\\inner",
+       not_changed + account_ + L"\\inner.\n\nThe sign-in name contains a backslash"},
+      {account_ + L"\\", not_changed + account_ + L"\\.\n\nThe sign-in name contains a backslash"},
+      {L"..\\..\\" + account_, L"backslash"},
       {missing, not_changed + missing + L".\n\nThis account has no messenger settings"},
       {std::wstring(300, L'x'), not_changed},
       {L"Zo\xEB \x674E\x5A1C@example.net", L"code page"},
-      {L"\xFF41" + anna.substr(1), L"code page"},  // a full-width a: best fit makes it anna
-      {L"\x0101" + anna.substr(1), L"code page"},  // an a with macron
+      {L"\xFF41" + account_.substr(1), L"code page"},  // a full-width a: best fit makes it anna
+      {L"\x0101" + account_.substr(1), L"code page"},  // an a with macron
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const auto& [name, text] = cases[i];

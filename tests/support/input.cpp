@@ -5,7 +5,8 @@
 #include <cstdio>
 
 // Wine cannot start a Linux program, so the harness's input bridge runs
-// xdotool for us: it takes the request file and leaves the done file.
+// xdotool for us: it takes the request file and leaves xdotool's exit status
+// in the done file.
 void Xdotool(const std::wstring& arguments) {
   wchar_t folder[MAX_PATH] = {};
   GetEnvironmentVariableW(L"TINTWELL_INPUT_DIR", folder, MAX_PATH);
@@ -20,12 +21,18 @@ void Xdotool(const std::wstring& arguments) {
     ADD_FAILURE() << "no input bridge in " << testing::PrintToString(request);
     return;
   }
-  for (const ULONGLONG deadline = GetTickCount64() + 5000; !DeleteFileW(done.c_str()); Sleep(2)) {
-    if (GetTickCount64() >= deadline) {
+  // A click that was never sent would pass every check that nothing changed.
+  int status = EOF;
+  for (const ULONGLONG deadline = GetTickCount64() + 5000; status == EOF; Sleep(2)) {
+    if (FILE* file = _wfopen(done.c_str(), L"rb")) {
+      status = fgetc(file);
+      fclose(file);
+    } else if (GetTickCount64() >= deadline) {
       ADD_FAILURE() << "xdotool " << testing::PrintToString(arguments) << " was not run";
       return;
     }
   }
+  EXPECT_EQ(status, '0') << "xdotool " << testing::PrintToString(arguments) << " failed";
   Sleep(60);  // for the program to take the input in
 }
 
