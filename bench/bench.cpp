@@ -24,8 +24,7 @@
 namespace {
 
 constexpr wchar_t kAccount[] = L"bench@example.com";
-const std::wstring kAccountKey =
-    std::wstring{L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\"} + kAccount;
+const std::wstring kAccountKey = AccountKey(kAccount);
 constexpr int kRuns = 7;
 
 double Now() {

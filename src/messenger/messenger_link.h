@@ -27,7 +27,7 @@ class MessengerLink {
   // messenger gone). When the messenger does not answer, the user is asked
   // in a box owned by owner whether to keep waiting; stopping ends the
   // program.
-  std::wstring SigninName(HWND owner = nullptr) const;
+  std::wstring SigninName(HWND owner) const;
 
   // Drops the subscription and the object; harmless when the messenger has
   // died meanwhile. A messenger that does not answer meanwhile ends the
