@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "support/processes.h"
+#include "support/messenger.h"
 #include "support/registry.h"
 #include "window/design.h"
 
@@ -305,7 +305,7 @@ int Soak() {
 int main(int argc, char** argv) {
   int result = 1;
   {
-    StandinMessenger standin{kAccount};
+    StandinMessenger standin{L"" STANDIN_EXE_PATH, kAccount};
     if (standin.started()) {
       result = argc > 1 && std::string{argv[1]} == "soak" ? Soak() : Benchmark();
     } else {

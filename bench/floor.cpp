@@ -58,8 +58,7 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  CoCreateInstance(messenger_ids::kMessengerClass, nullptr, CLSCTX_ALL,
-                   messenger_ids::kMessengerDefaultInterface,
+  CoCreateInstance(messenger_ids::kMessengerClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                    reinterpret_cast<void**>(messenger.GetAddressOf()));
   LPOLESTR name = const_cast<LPOLESTR>(messenger_ids::kSigninNameProperty);
   messenger->GetIDsOfNames(messenger_ids::kNoInterface, &name, 1, 0, &signin_name_id);

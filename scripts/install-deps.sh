@@ -1,27 +1,105 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need.
-# Does nothing when they are all present already.
+# Installs what building, running and testing need, and does nothing more when
+# it is all there: the Debian packages of both architectures, Wine's 32-bit
+# side, and (on a kernel that cannot run i386 programs itself) qemu's i386
+# emulator registered for them.
+# Without root it installs nothing and says what is missing.
 set -euo pipefail
 
 packages=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
-  wine64 fonts-wine xvfb xdotool imagemagick x11-apps
+  wine64 wine32:i386 fonts-wine xvfb xdotool imagemagick x11-apps
   cmake make googletest zip
 )
+binfmt=/proc/sys/fs/binfmt_misc
+# Wine's 32-bit loader, an i386 program: whether it runs tells whether this
+# machine runs 32-bit Linux programs at all.
+wine32_loader=/usr/lib/wine/wine
+# qemu older than 8.1 takes MAP_FIXED_NOREPLACE for a mere hint: Wine's 32-bit
+# loader then spends about 50 s reserving its address space in 64 KB pieces.
+qemu=/usr/bin/qemu-i386
+qemu_oldest=8.1
+
+root=false
+[ "$(id -u)" -eq 0 ] && root=true
+export DEBIAN_FRONTEND=noninteractive
+
+need_root() {
+  echo "error: $1, and that needs root" >&2
+  exit 1
+}
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+runs_i386() { "$wine32_loader" --version >/dev/null 2>&1; }
+
+qemu_is_recent() {
+  local version
+  version=$("$qemu" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9.]*\).*/\1/p')
+  [ -n "$version" ] && dpkg --compare-versions "$version" ge "$qemu_oldest"
+}
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $root || need_root "the i386 architecture is not enabled (dpkg --add-architecture i386)"
+  dpkg --add-architecture i386
+  apt-get update -q
+fi
 
 missing=()
 for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
+  installed "$package" || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  $root || need_root "these packages are missing: ${missing[*]}"
+  echo "Installing: ${missing[*]}"
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
 
-echo "Installing: ${missing[*]}"
-if [ "$(id -u)" -ne 0 ]; then
-  echo "error: these packages are missing and installing them needs root: ${missing[*]}" >&2
+if runs_i386; then
+  # An emulator registered already is left as it is, but an old qemu
+  # resumes a thread of Wine's 32-bit side with another thread's registers
+  # while it dispatches an exception: 32-bit programs crash at random.
+  interpreter=$(sed -n 's/^interpreter //p' "$binfmt/qemu-i386" 2>/dev/null || true)
+  if [ -n "$interpreter" ] && ! qemu="$interpreter" qemu_is_recent; then
+    echo "error: i386 programs run through $interpreter, older than qemu $qemu_oldest," \
+      "which crashes 32-bit Wine; remove that entry (echo -1 >$binfmt/qemu-i386) and" \
+      "run this script again" >&2
+    exit 1
+  fi
+  exit 0
+fi
+
+# The kernel does not run i386 programs itself: qemu does, through binfmt_misc.
+if ! qemu_is_recent; then
+  $root || need_root "i386 programs cannot run here and qemu-user $qemu_oldest or later is missing"
+  echo "Installing qemu-user $qemu_oldest or later"
+  release=()
+  # shellcheck disable=SC1091
+  if [ "$(. /etc/os-release && echo "$VERSION_CODENAME")" = bookworm ]; then
+    echo 'deb http://deb.debian.org/debian bookworm-backports main' \
+      >/etc/apt/sources.list.d/bookworm-backports.list
+    release=(-t bookworm-backports)
+  fi
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${release[@]}" qemu-user
+  qemu_is_recent || { echo "error: $qemu is still older than $qemu_oldest" >&2; exit 1; }
+fi
+if [ ! -e "$binfmt/register" ]; then
+  $root || need_root "binfmt_misc is not mounted"
+  mount -t binfmt_misc binfmt_misc "$binfmt"
+fi
+if [ -e "$binfmt/qemu-i386" ]; then
+  echo "error: i386 programs cannot run, yet $binfmt/qemu-i386 is registered:" >&2
+  cat "$binfmt/qemu-i386" >&2
   exit 1
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+$root || need_root "no interpreter is registered for i386 programs"
+# The fixed-binary flag (F) opens the interpreter now, so that it is found
+# from inside any mount namespace and with any PATH.
+printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
+  >"$binfmt/register"
+runs_i386 || { echo "error: i386 programs still do not run through $qemu" >&2; exit 1; }
+echo "i386 programs run through $qemu"

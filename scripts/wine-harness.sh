@@ -31,6 +31,10 @@ fi
 build_dir=$(cd "$1" && pwd)
 command=$2
 shift 2
+# A session serves every program run inside it, whichever build tree it comes
+# from: the x86 tests run in the harness of the session around them.
+served=TINTWELL_HARNESS_$name
+build_dir=${!served:-$build_dir}
 
 wine_dir=/usr/lib/wine
 export WINEPREFIX="$build_dir/wine-$name"
@@ -49,7 +53,8 @@ wine() { (cd / && "$wine_dir/wine64" "$@" 9>&-); }
 start_server() { "$wine_dir/wineserver" -p </dev/null >/dev/null 2>&1 9>&-; }
 
 prepare_prefix() {
-  if [ ! -f "$WINEPREFIX/.tintwell-ready" ]; then
+  # A prefix made before Wine's 32-bit side was installed has no syswow64.
+  if [ ! -f "$WINEPREFIX/.tintwell-ready" ] || [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
     "$wine_dir/wineserver" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -145,6 +150,10 @@ write_state() {
 
 # Starts the harness unless a live one is there; prints "started" when it did.
 start() {
+  if ! "$wine_dir/wine" --version >/dev/null 2>&1; then
+    echo "error: 32-bit Windows programs cannot run here: run scripts/install-deps.sh as root" >&2
+    exit 1
+  fi
   (
     flock 9
     if [ -f "$state_file" ]; then
@@ -234,6 +243,7 @@ session() {
   started=$(start) || exit 1
   [ "$started" = started ] && ours=true
   load_state
+  export "$served=$build_dir"
   # In the background, so that a signal is acted on at once.
   "$@" &
   child=$!

@@ -1,13 +1,11 @@
 #include "standin/control.h"
 
 #include <cstdlib>
-#include <memory>
 
 #include "standin/server.h"
 
 namespace {
 
-constexpr ULONG_PTR kCommandTag = 0x54574D53;  // "TWMS"
 // Posted to itself by "hang", so that the command is answered first.
 constexpr UINT kHangMessage = WM_APP + 1;
 // A hung messenger still ends by itself, in case nobody kills it.
@@ -65,10 +63,6 @@ LRESULT CALLBACK ControlProcedure(HWND window, UINT message, WPARAM wparam, LPAR
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-
 }  // namespace
 
 bool CreateControlWindow() {
@@ -81,29 +75,4 @@ bool CreateControlWindow() {
   }
   return CreateWindowExW(0, kControlWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                          window_class.hInstance, nullptr) != nullptr;
-}
-
-int SendControlCommand(const std::wstring& command) {
-  const HWND control = FindWindowExW(HWND_MESSAGE, nullptr, kControlWindowClass, nullptr);
-  if (control == nullptr) {
-    return 2;
-  }
-  DWORD process_id = 0;
-  GetWindowThreadProcessId(control, &process_id);
-  const std::unique_ptr<void, HandleCloser> process{OpenProcess(SYNCHRONIZE, FALSE, process_id)};
-
-  COPYDATASTRUCT data{kCommandTag, static_cast<DWORD>(command.size() * sizeof(wchar_t)),
-                      const_cast<wchar_t*>(command.data())};
-  DWORD_PTR answer = FALSE;
-  if (SendMessageTimeoutW(control, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                          SMTO_ABORTIFHUNG, 10000, &answer) == 0) {
-    return 2;
-  }
-  if (answer != TRUE) {
-    return 1;
-  }
-  if (command == L"quit" && process) {
-    WaitForSingleObject(process.get(), 10000);
-  }
-  return 0;
 }

@@ -7,14 +7,16 @@
 #include <string>
 
 inline constexpr wchar_t kControlWindowClass[] = L"TintwellMessengerStandinControl";
+// Marks a WM_COPYDATA as a command ("TWMS").
+inline constexpr ULONG_PTR kCommandTag = 0x54574D53;
 
 // Creates the running stand-in's control window; false when that fails.
 bool CreateControlWindow();
 
-// Sends command to the running stand-in: "ping", "signin:NAME", "signout",
-// "fire" (an event to every subscriber), "subscribed" (done only while some
-// client is subscribed), "delay:MS" (each sign-in name answer takes MS ms),
-// "hang" (stops answering anything for two minutes), "quit". Returns the
-// process exit code (0 done, 1 refused, 2 none running). "quit" waits until
-// that stand-in has ended.
+// Sends command to the running stand-in, from a process of either
+// architecture: "ping", "signin:NAME", "signout", "fire" (an event to every
+// subscriber), "subscribed" (done only while some client is subscribed),
+// "delay:MS" (each sign-in name answer takes MS ms), "hang" (stops answering
+// anything for two minutes), "quit". Returns 0 done, 1 refused, 2 none
+// running. "quit" waits until that stand-in has ended.
 int SendControlCommand(const std::wstring& command);

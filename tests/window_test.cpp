@@ -8,7 +8,7 @@
 #include "resources/resource_ids.h"
 #include "support/input.h"
 #include "support/message_boxes.h"
-#include "support/processes.h"
+#include "support/messenger.h"
 #include "support/registry.h"
 #include "support/screen.h"
 #include "window/design.h"
@@ -16,6 +16,30 @@
 namespace {
 
 DWORD Rgb(DWORD red, DWORD green, DWORD blue) { return red << 16 | green << 8 | blue; }
+
+// The system's description of a code, as the fatal box gives it.
+std::wstring SystemDescription(HRESULT code) {
+  wchar_t text[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 static_cast<DWORD>(code), 0, text, 512, nullptr);
+  std::wstring description = text;
+  while (!description.empty() && std::wstring_view{L"\r\n "}.find(description.back()) !=
+                                     std::wstring_view::npos) {
+    description.pop_back();
+  }
+  return description;
+}
+
+// Milliseconds from a tick count until the process ended.
+ULONGLONG MsSinceExit(HANDLE process, ULONGLONG since_tick) {
+  FILETIME created, exited, kernel, user, now;
+  GetProcessTimes(process, &created, &exited, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  auto ms = [](const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 10000;
+  };
+  return GetTickCount64() - (ms(now) - ms(exited)) - since_tick;
+}
 
 int Position(HWND bar) { return static_cast<int>(SendMessageW(bar, SBM_GETPOS, 0, 0)); }
 
@@ -44,11 +68,32 @@ void SetLogPixels(DWORD dpi) {
             ERROR_SUCCESS);
 }
 
-const std::wstring kTintwell = L"" TINTWELL_EXE_PATH;
+// Tintwell and the messenger it runs beside, each a program of its own
+// architecture, and a DLL of Tintwell's that leaves a mark when loaded.
+struct Pairing {
+  std::wstring tintwell;
+  std::wstring standin;
+  std::wstring planted;
+};
+void PrintTo(const Pairing& pairing, std::ostream* out) {
+  *out << testing::PrintToString(pairing.tintwell) << " beside "
+       << testing::PrintToString(pairing.standin);
+}
 
-class WindowTest : public testing::Test {
+const Pairing kX64{L"" TINTWELL_X64, L"" STANDIN_X64, L"" PLANTED_X64};
+const Pairing kX86{L"" TINTWELL_X86, L"" STANDIN_X86, L"" PLANTED_X86};
+// What 64-bit Windows users of the 32-bit messenger may run.
+const Pairing kX64Beside32BitMessenger{L"" TINTWELL_X64, L"" STANDIN_X86, L"" PLANTED_X64};
+
+// Every test runs with an in-process server planted for the messenger's
+// class in Tintwell's registry view: it must never be loaded.
+class ProgramTest : public testing::TestWithParam<Pairing> {
  protected:
-  void SetUp() override { ASSERT_TRUE(standin_->started()); }
+  void SetUp() override {
+    ASSERT_TRUE(standin_->started());
+    ASSERT_NE(GetFileAttributesW(tintwell_path_.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "not built";
+  }
   // Members go after this: the program, ended as a crash would end it, then
   // the messenger and its registration.
   void TearDown() override {
@@ -57,21 +102,39 @@ class WindowTest : public testing::Test {
       RegDeleteTreeW(HKEY_CURRENT_USER, AccountKey(name).c_str());
       RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(name).c_str());
     }
+    EXPECT_EQ(GetFileAttributesW(MarkOf(GetParam().planted).c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the planted in-process server was loaded";
+  }
+
+  // A messenger registered afresh, signed in as the test's account, or none.
+  void RegisterMessenger(bool present = true) {
+    planted_.reset();
+    standin_.reset();
+    if (present) {
+      standin_.emplace(GetParam().standin, account_);
+    }
+    planted_.emplace(GetParam().tintwell, GetParam().planted);
   }
 
   // Starts the program, whose every box is closed with OK or with the button
   // that on_box names; its window once shown, or null when it ended first.
   HWND Start(std::function<int(const SeenBox&)> on_box = {}) {
-    tintwell_.emplace(kTintwell, L"");
+    tintwell_.emplace(tintwell_path_, L"");
     boxes_.emplace(tintwell_->id(), std::move(on_box));
-    for (const ULONGLONG deadline = GetTickCount64() + 10000;
+    for (const ULONGLONG deadline = GetTickCount64() + 20000;
          GetTickCount64() < deadline && tintwell_->WaitForExit(2) == -1;) {
       window_ = FindWindowW(L"TintwellForm1", nullptr);
-      if (window_ != nullptr && IsWindowVisible(window_)) {
+      if (window_ != nullptr && IsWindowVisible(window_) && Painted()) {
         return window_;
       }
     }
     return nullptr;
+  }
+  // The window's background shows on the screen: it is there to be clicked.
+  bool Painted() const {
+    RECT pixel{1, 1, 2, 2};
+    MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&pixel), 2);
+    return CaptureScreen(pixel) == std::vector<DWORD>{Rgb(213, 232, 255)};
   }
   std::vector<SeenBox> Boxes(std::size_t count) { return boxes_->Seen(count); }
   HWND Control(int id) const { return GetDlgItem(window_, id); }
@@ -107,66 +170,75 @@ class WindowTest : public testing::Test {
     return {L"Done !", L"Color has been changed for " + account_, L"information", 1, window_};
   }
 
+  std::wstring tintwell_path_ = GetParam().tintwell;
   const std::wstring account_ = UniqueName(L"anna@example.com");
   std::vector<std::wstring> names_{account_};  // whose keys go at the end
-  std::optional<StandinMessenger> standin_{account_};
+  std::optional<StandinMessenger> standin_{std::in_place, GetParam().standin, account_};
+  std::optional<PlantedInProcessServer> planted_{std::in_place, GetParam().tintwell,
+                                                 GetParam().planted};
   std::optional<Process> tintwell_;
   std::optional<MessageBoxWatcher> boxes_;
   HWND window_ = nullptr;
   int clicks_ = 0;
 };
 
-class DpiTest : public WindowTest, public testing::WithParamInterface<int> {};
+// What the window itself shows and does, for each build beside its own messenger.
+class WindowTest : public ProgramTest {};
+INSTANTIATE_TEST_SUITE_P(x64, WindowTest, testing::Values(kX64));
+INSTANTIATE_TEST_SUITE_P(x86, WindowTest, testing::Values(kX86));
+
+// What crosses to the messenger, for each pairing.
+class MessengerTest : public ProgramTest {};
+INSTANTIATE_TEST_SUITE_P(x64, MessengerTest, testing::Values(kX64));
+INSTANTIATE_TEST_SUITE_P(x86, MessengerTest, testing::Values(kX86));
+INSTANTIATE_TEST_SUITE_P(x64_beside_32bit_messenger, MessengerTest,
+                         testing::Values(kX64Beside32BitMessenger));
 
 // The window and its controls where the design puts them, at any DPI, on the
 // design's background (red 213, green 232, blue 255).
-TEST_P(DpiTest, ClientAreaAndControlsMatchTheDesign) {
-  const int dpi = GetParam();
-  SetLogPixels(dpi);
-  ASSERT_NE(Start(), nullptr);
-  auto scaled = [dpi](std::vector<int> twips) {
-    for (int& length : twips) {
-      length = MulDiv(length, dpi, 1440);
+TEST_P(WindowTest, ClientAreaAndControlsMatchTheDesign) {
+  for (const int dpi : {96, 120, 144}) {
+    SCOPED_TRACE(testing::Message() << dpi << " DPI");
+    SetLogPixels(dpi);
+    ASSERT_NE(Start(), nullptr);
+    auto scaled = [dpi](std::vector<int> twips) {
+      for (int& length : twips) {
+        length = MulDiv(length, dpi, 1440);
+      }
+      return twips;
+    };
+    RECT client{};
+    GetClientRect(window_, &client);
+    EXPECT_EQ(std::vector<int>({client.right, client.bottom}), scaled({4425, 1320}));
+    const std::pair<int, std::vector<int>> design[] = {
+        {design::kRed, {480, 120, 3855, 255}},   {design::kGreen, {480, 360, 3855, 255}},
+        {design::kBlue, {480, 600, 3855, 255}},  {design::kText1, {480, 960, 2895, 285}},
+        {design::kLabel1, {120, 120, 255, 255}}, {design::kLabel2, {120, 360, 255, 255}},
+        {design::kLabel3, {120, 600, 255, 255}}, {design::kLabel4, {3480, 960, 855, 255}}};
+    for (const auto& [id, twips] : design) {
+      RECT area{};
+      GetWindowRect(Control(id), &area);
+      MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
+      EXPECT_EQ(
+          std::vector<int>({area.left, area.top, area.right - area.left, area.bottom - area.top}),
+          scaled(twips))
+          << id;
     }
-    return twips;
-  };
-  RECT client{};
-  GetClientRect(window_, &client);
-  EXPECT_EQ(std::vector<int>({client.right, client.bottom}), scaled({4425, 1320}));
-  const std::pair<int, std::vector<int>> design[] = {
-      {design::kRed, {480, 120, 3855, 255}},   {design::kGreen, {480, 360, 3855, 255}},
-      {design::kBlue, {480, 600, 3855, 255}},  {design::kText1, {480, 960, 2895, 285}},
-      {design::kLabel1, {120, 120, 255, 255}}, {design::kLabel2, {120, 360, 255, 255}},
-      {design::kLabel3, {120, 600, 255, 255}}, {design::kLabel4, {3480, 960, 855, 255}}};
-  for (const auto& [id, twips] : design) {
-    RECT area{};
-    GetWindowRect(Control(id), &area);
-    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
-    EXPECT_EQ(
-        std::vector<int>({area.left, area.top, area.right - area.left, area.bottom - area.top}),
-        scaled(twips))
-        << id;
   }
-  RECT pixel{1, 1, 2, 2};
-  MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&pixel), 2);
-  const std::vector<DWORD> background{Rgb(213, 232, 255)};
-  EXPECT_EQ(Settled([&] { return CaptureScreen(pixel); }, background), background);
 }
-
-INSTANTIATE_TEST_SUITE_P(AtCommonDpis, DpiTest, testing::Values(96, 120, 144));
 
 // The caption, the version record, the icon in the program and in the
 // caption, and "Change" in bold MS Sans Serif 8.25 pt, window text on the
 // window colour, exactly as drawn here with that font.
-TEST_F(WindowTest, TheProgramCarriesItsTitleVersionIconAndFont) {
+TEST_P(WindowTest, TheProgramCarriesItsTitleVersionIconAndFont) {
   ASSERT_NE(Start(), nullptr);
   wchar_t caption[128] = {};
   GetWindowTextW(window_, caption, 128);
   EXPECT_TRUE(std::wstring{caption}.starts_with(L"Tintwell - ")) << caption;
   EXPECT_GT(std::wstring{caption}.size(), 12u) << "no credit after the title";
 
-  std::vector<BYTE> version(GetFileVersionInfoSizeW(kTintwell.c_str(), nullptr));
-  ASSERT_TRUE(GetFileVersionInfoW(kTintwell.c_str(), 0, static_cast<DWORD>(version.size()),
+  std::vector<BYTE> version(GetFileVersionInfoSizeW(tintwell_path_.c_str(), nullptr));
+  ASSERT_TRUE(GetFileVersionInfoW(tintwell_path_.c_str(), 0, static_cast<DWORD>(version.size()),
                                   version.data()));
   auto query = [&](const std::wstring& what) {
     void* value = nullptr;
@@ -187,7 +259,7 @@ TEST_F(WindowTest, TheProgramCarriesItsTitleVersionIconAndFont) {
 
   // The program's icon, shown in the caption: drawing it once more where it
   // is shown changes nothing, while over another icon or the bare caption it would.
-  const HMODULE module = LoadLibraryExW(kTintwell.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const HMODULE module = LoadLibraryExW(tintwell_path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   const auto icon =
       static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON, 16, 16, 0));
   ASSERT_NE(icon, nullptr);
@@ -230,7 +302,7 @@ TEST_F(WindowTest, TheProgramCarriesItsTitleVersionIconAndFont) {
 // Tab visits the bars and the text but never a label; arrows, trough keys,
 // the ends of the bars and a dragged thumb, once released, give exactly the
 // chosen colour; a step past either end changes nothing and ends nothing.
-TEST_F(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
+TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
   ASSERT_NE(Start(), nullptr);
   POINT background{2, 2};  // a click there gives the window the keyboard, not a control
   ClientToScreen(window_, &background);
@@ -285,7 +357,7 @@ TEST_F(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
 // Each click stores the colour and confirms it; exact white first loses one
 // step of green (and the preview with it) before the messenger is even asked,
 // as seen while the messenger is slow to answer.
-TEST_F(WindowTest, ChangeStoresTheColourEachTimeAndWhiteWithGreenAt254) {
+TEST_P(MessengerTest, ChangeStoresTheColourEachTimeAndWhiteWithGreenAt254) {
   ASSERT_NE(Start(), nullptr);
   Drive(design::kRed, {L"End"}, 255);
   Drive(design::kGreen, {L"End"}, 255);
@@ -308,7 +380,7 @@ TEST_F(WindowTest, ChangeStoresTheColourEachTimeAndWhiteWithGreenAt254) {
 // Sign-in names that could steer the write elsewhere: nothing changes under
 // the messenger's settings but that very account's "IM Color", and every
 // refusal is a clear box.
-TEST_F(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
+TEST_P(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
   ASSERT_NE(Start(), nullptr);
   Drive(design::kRed, {}, 1);
   const std::wstring not_changed = L"The color was not changed for ";
@@ -359,8 +431,8 @@ TEST_F(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
   }
 }
 
-TEST_F(WindowTest, WithoutTheMessengerTheWindowIsNeverShown) {
-  standin_.reset();  // and its registration
+TEST_P(WindowTest, WithoutTheMessengerTheWindowIsNeverShown) {
+  RegisterMessenger(false);
   EXPECT_EQ(Start(), nullptr);
   EXPECT_EQ(tintwell_->WaitForExit(10000), 2);
   const SeenBox error{L"Error", L"Please log-in to MSN 6 before using this program", L"critical",
@@ -368,10 +440,36 @@ TEST_F(WindowTest, WithoutTheMessengerTheWindowIsNeverShown) {
   EXPECT_EQ(Boxes(1), std::vector<SeenBox>{error});
 }
 
+// A DLL that Windows loads by its bare name on the program's behalf (the
+// theme library, which the common controls load) is never loaded from the
+// program's folder, a downloads folder say, where it may have been planted.
+// Wine prefers its own system DLLs, so it is told to prefer such a file.
+TEST_P(WindowTest, NoDllIsLoadedFromTheProgramsFolder) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = temp + UniqueName(L"Downloads");
+  const std::wstring planted = folder + L"\\uxtheme.dll";
+  tintwell_path_ = folder + L"\\Tintwell.exe";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  EXPECT_TRUE(CopyFileW(GetParam().tintwell.c_str(), tintwell_path_.c_str(), TRUE));
+  EXPECT_TRUE(CopyFileW(GetParam().planted.c_str(), planted.c_str(), TRUE));
+  wchar_t overrides[256] = {};
+  GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 256);
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (overrides + std::wstring{L";uxtheme=n,b"}).c_str());
+  EXPECT_NE(Start(), nullptr);
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides);
+  EXPECT_EQ(GetFileAttributesW(MarkOf(planted).c_str()), INVALID_FILE_ATTRIBUTES);
+  tintwell_.reset();
+  for (const std::wstring& file : {tintwell_path_, planted, MarkOf(planted)}) {
+    DeleteFileW(file.c_str());
+  }
+  EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
+}
+
 // Closing drops the subscription to the messenger's events and ends the
 // program; closes asked for by another program while the messenger is slow
 // to answer, and again while "Done !" is open, wait for the apply to finish.
-TEST_F(WindowTest, ClosingWaitsForAnApplyThenEndsTheProgramAndItsSubscription) {
+TEST_P(MessengerTest, ClosingWaitsForAnApplyThenEndsTheProgramAndItsSubscription) {
   ASSERT_NE(Start([this](const SeenBox&) {
               PostMessageW(window_, WM_CLOSE, 0, 0);
               Sleep(200);  // delivered while the box is open
@@ -392,15 +490,29 @@ TEST_F(WindowTest, ClosingWaitsForAnApplyThenEndsTheProgramAndItsSubscription) {
 
 // A messenger that gives no name at "Change" (nobody signed in, gone, or not
 // answering) ends the program through its one error box, naming the error,
-// before anything is written. One that does not answer is waited for: after
-// five seconds the user is asked, and may wait on (Retry) before stopping.
-TEST_F(WindowTest, AMessengerWithoutANameEndsTheProgramUnwritten) {
-  for (const auto& [failure, error, busy_boxes] :
-       {std::tuple{L"signout", L"0x80040201:\n\nNobody is signed in to the messenger.", 0u},
-        std::tuple{L"kill", L"0x800706BA:", 0u}, std::tuple{L"hang", L"0x80010002:", 2u}}) {
+// before anything is written: the colour stored by an earlier apply stays.
+// One that does not answer is waited for: after five seconds the user is
+// asked, and may wait on (Retry) before stopping.
+TEST_P(MessengerTest, AMessengerWithoutANameEndsTheProgramUnwritten) {
+  auto fatal = [](HRESULT code, const std::wstring& number, const std::wstring& description) {
+    return SeenBox{L"Tintwell",
+                   L"Run-time error " + number + L":\n\n" +
+                       (description.empty() ? SystemDescription(code) : description) +
+                       L"\n\nTintwell will now close.",
+                   L"critical", 1};
+  };
+  for (const auto& [failure, error, busy_boxes] : {
+           std::tuple{L"signout",
+                      fatal(0x80040201, L"0x80040201", L"Nobody is signed in to the messenger."),
+                      0u},
+           std::tuple{L"kill", fatal(0x800706BA, L"0x800706BA", L""), 0u},
+           std::tuple{L"hang",
+                      fatal(0x80010002, L"0x80010002",
+                            L"The messenger did not answer, and waiting for it was stopped."),
+                      2u}}) {
     SCOPED_TRACE(failure);
     std::vector<ULONGLONG> times;  // of the click, then of each busy box
-    standin_.emplace(account_);
+    RegisterMessenger();
     ASSERT_NE(Start([&](const SeenBox& box) {
                 if (box.buttons != 2) {
                   return IDOK;
@@ -409,6 +521,9 @@ TEST_F(WindowTest, AMessengerWithoutANameEndsTheProgramUnwritten) {
                 return times.size() == 2 ? IDRETRY : IDCANCEL;  // Retry only the first
               }),
               nullptr);
+    ClickChange();
+    ASSERT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
+    Drive(design::kRed, {}, 1);
     if (std::wstring{failure} == L"kill") {
       standin_->Kill();
     } else {
@@ -417,33 +532,46 @@ TEST_F(WindowTest, AMessengerWithoutANameEndsTheProgramUnwritten) {
     times.push_back(GetTickCount64());
     ClickChange();
     EXPECT_EQ(tintwell_->WaitForExit(20000), 1);
-    const std::vector<SeenBox> boxes = Boxes(busy_boxes + 1);
-    ASSERT_EQ(boxes.size(), busy_boxes + 1);
+    std::vector<SeenBox> boxes = Boxes(busy_boxes + 2);
+    ASSERT_EQ(boxes.size(), busy_boxes + 2);
     ASSERT_EQ(times.size(), busy_boxes + 1);
     const SeenBox busy{L"Tintwell",
                        L"The messenger is not answering.\n\nChoose Retry to keep waiting for it, "
                        L"or Cancel to stop waiting; Tintwell then closes.",
                        L"warning", 2, window_};
     for (std::size_t i = 0; i < busy_boxes; ++i) {
-      EXPECT_EQ(boxes[i], busy);
+      EXPECT_EQ(boxes[i + 1], busy);
       EXPECT_GE(times[i + 1] - times[i], 4500u);
       EXPECT_LT(times[i + 1] - times[i], 7000u);
     }
-    EXPECT_EQ(boxes.back().title, L"Tintwell");
-    EXPECT_EQ(boxes.back().icon, L"critical");
-    EXPECT_TRUE(boxes.back().text.starts_with(L"Run-time error " + std::wstring{error}))
-        << testing::PrintToString(boxes.back().text);
-    EXPECT_TRUE(StoredColor().empty());
+    boxes.back().owner = nullptr;  // the window is gone by now
+    EXPECT_EQ(boxes.back(), error);
+    EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0, 0, 0, 0}));
   }
 }
 
-TEST_F(WindowTest, ClosingWithAMessengerThatStoppedAnsweringStillEnds) {
-  ASSERT_NE(Start(), nullptr);
-  ASSERT_EQ(StandinMessenger::Control(L"hang"), 0);
-  PostMessageW(window_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
-  EXPECT_TRUE(Boxes(0).empty());
-  standin_->Kill();  // still hung: told to quit, it would keep the test waiting
+// A close ends the program without a word when the messenger stopped
+// answering (after the patience a close is given), and at once when it goes
+// away while the close waits for it.
+TEST_P(MessengerTest, ClosingWithAMessengerThatStoppedAnsweringStillEnds) {
+  for (const bool goes_away : {false, true}) {
+    SCOPED_TRACE(goes_away ? "goes away" : "stays hung");
+    RegisterMessenger();
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_EQ(StandinMessenger::Control(L"hang"), 0);
+    const ULONGLONG closed = GetTickCount64();
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (goes_away) {
+      Sleep(1000);
+      standin_->Kill();
+    }
+    EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
+    EXPECT_LT(MsSinceExit(tintwell_->handle(), closed), goes_away ? 4500u : 10000u);
+    EXPECT_TRUE(Boxes(0).empty());
+    if (!goes_away) {
+      standin_->Kill();  // hung: told to quit, it would keep the test waiting
+    }
+  }
 }
 
 }  // namespace

@@ -8,7 +8,8 @@ namespace messenger_ids {
 // The class Messenger.
 inline constexpr CLSID kMessengerClass = {
     0xB69003B3, 0xC55E, 0x4B48, {0x83, 0x6C, 0xBC, 0x59, 0x46, 0xFC, 0x3B, 0x28}};
-// The class's default interface, which extends IMessenger.
+// The class's default interface, which extends IMessenger. The program itself
+// reaches both through IDispatch only.
 inline constexpr IID kMessengerDefaultInterface = {
     0xD50C3386, 0x0F89, 0x48F8, {0xB2, 0x04, 0x36, 0x04, 0x62, 0x9D, 0xEE, 0x10}};
 // IMessenger, which declares the MySigninName property.

@@ -43,9 +43,13 @@ Failure FailureFromException(EXCEPINFO& exception) {
 HRESULT MessengerLink::Open() {
   Close();
   ComPtr<IDispatch> messenger;
-  // The default interface is dual, so it is an IDispatch as well.
-  HRESULT status = CoCreateInstance(messenger_ids::kMessengerClass, nullptr, CLSCTX_ALL,
-                                    messenger_ids::kMessengerDefaultInterface,
+  // Only the messenger's own process may answer: an in-process server
+  // registered for its class by anyone else is never loaded. And IDispatch,
+  // which every Windows marshals in both registry views, is all the link
+  // uses: a 64-bit Tintwell needs nothing that a 32-bit messenger registered
+  // in its own view alone.
+  HRESULT status = CoCreateInstance(messenger_ids::kMessengerClass, nullptr, CLSCTX_LOCAL_SERVER,
+                                    IID_IDispatch,
                                     reinterpret_cast<void**>(messenger.GetAddressOf()));
   if (FAILED(status)) {
     return status;

@@ -6,13 +6,54 @@
 #include "failure/failure.h"
 #include "window/form1.h"
 
+namespace {
+
+template <typename Function>
+Function Lookup(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Tintwell runs from wherever it was unzipped, often a downloads folder
+// shared with whatever else was downloaded: a DLL there named like one that
+// Windows loads on the program's behalf must never be loaded. Both calls are
+// newer than the first Windows the program starts on, hence looked up.
+void KeepDllSearchInSystemFolder() {
+  const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  // Windows 8, and Vista or 7 with KB2533623: the system folder only.
+  using SetDefaultFunction = BOOL(WINAPI*)(DWORD);
+  if (const auto set_default = Lookup<SetDefaultFunction>(kernel32, "SetDefaultDllDirectories");
+      set_default != nullptr && set_default(kSearchSystem32)) {
+    return;
+  }
+  // XP SP1 and later: at least not the current folder.
+  using SetDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
+  if (const auto set_directory = Lookup<SetDirectoryFunction>(kernel32, "SetDllDirectoryW")) {
+    set_directory(L"");
+  }
+}
+
+// The common controls (version 6, as the manifest asks) are loaded here, not
+// imported: what they load in turn, such as the theme library, is then looked
+// for in the system folder alone.
+bool LoadCommonControls() {
+  const HMODULE comctl32 = LoadLibraryW(L"comctl32.dll");
+  using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const auto init =
+      comctl32 == nullptr ? nullptr : Lookup<InitFunction>(comctl32, "InitCommonControlsEx");
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  return init != nullptr && init(&controls);
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  KeepDllSearchInSystemFolder();
   if (const HRESULT joined = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); FAILED(joined)) {
     ShowFatalError(nullptr, FailureFromHresult(joined));
     return kFatalExitCode;
   }
-  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-  if (!InitCommonControlsEx(&controls)) {
+  if (!LoadCommonControls()) {
     ShowFatalError(nullptr, FailureFromLastError());
     CoUninitialize();
     return kFatalExitCode;

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
 class Process {
@@ -23,22 +22,4 @@ class Process {
 
  private:
   PROCESS_INFORMATION info_{};
-};
-
-// The stand-in messenger, registered with COM and running signed in.
-class StandinMessenger {
- public:
-  // "/ctl:command" against the running one: 0 done, 1 refused, 2 none running.
-  static int Control(const std::wstring& command);
-
-  explicit StandinMessenger(const std::wstring& signin_name);
-  // Ends it and forgets its registration, as on a machine without a messenger.
-  ~StandinMessenger();
-  bool started() const { return started_; }
-  // Ends it at once, as a crash would (or as one must end a hung messenger).
-  void Kill();
-
- private:
-  std::optional<Process> process_;
-  bool started_ = false;
 };

@@ -1,0 +1,120 @@
+#include "support/messenger.h"
+
+#include <objbase.h>
+
+#include "messenger/messenger_ids.h"
+#include "standin/command_line.h"
+#include "standin/control.h"
+
+namespace {
+
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+const std::wstring kClassKey =
+    L"Software\\Classes\\CLSID\\" + GuidText(messenger_ids::kMessengerClass);
+
+void DeleteTree(REGSAM view, const std::wstring& parent, const std::wstring& name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_ALL_ACCESS | view, &key) ==
+      ERROR_SUCCESS) {
+    RegDeleteTreeW(key, name.c_str());
+    RegDeleteKeyExW(key, name.c_str(), view, 0);
+    RegCloseKey(key);
+  }
+}
+
+bool StandinRunning() {
+  return FindWindowExW(HWND_MESSAGE, nullptr, kControlWindowClass, nullptr) != nullptr;
+}
+
+// Wine keeps a dead server's class registration until its RPC service
+// restarts; started again at once, or a server that registers meanwhile
+// would not be found by the next activation.
+void ResetComActivation() {
+  for (const std::wstring verb : {L"stop", L"start"}) {
+    Process{L"C:\\windows\\system32\\net.exe", verb + L" rpcss"}.WaitForExit(30000);
+  }
+}
+
+}  // namespace
+
+REGSAM ViewOf(const std::wstring& program) {
+  DWORD type = SCS_64BIT_BINARY;
+  GetBinaryTypeW(program.c_str(), &type);
+  return type == SCS_32BIT_BINARY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
+
+std::wstring MarkOf(const std::wstring& dll) { return dll + L".loaded"; }
+
+int StandinMessenger::Control(const std::wstring& command) { return SendControlCommand(command); }
+
+int StandinMessenger::Run(const std::wstring& arguments) const {
+  return Process{program_, arguments}.WaitForExit(30000);
+}
+
+StandinMessenger::StandinMessenger(const std::wstring& program, const std::wstring& signin_name)
+    : program_(program) {
+  while (StandinRunning() && Control(L"quit") == 0) {
+  }
+  if (Run(L"/regserver") != 0) {
+    return;
+  }
+  const std::wstring interfaces = L"Software\\Classes\\Interface";
+  for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    for (const IID& dual :
+         {messenger_ids::kMessengerInterface, messenger_ids::kMessengerDefaultInterface}) {
+      DeleteTree(view, interfaces, GuidText(dual));
+    }
+  }
+  if (ViewOf(program) == KEY_WOW64_32KEY) {
+    DeleteTree(KEY_WOW64_64KEY, interfaces, GuidText(messenger_ids::kMessengerEvents));
+  }
+  process_.emplace(program, QuoteArgument(L"/signin:" + signin_name));
+  for (int i = 0; i < 1000 && !started_ && process_->WaitForExit(0) == -1; ++i) {
+    started_ = StandinRunning();
+    Sleep(10);
+  }
+}
+
+StandinMessenger::~StandinMessenger() {
+  if (process_ && (Control(L"quit") != 0 || process_->WaitForExit(10000) == -1)) {
+    Kill();
+  }
+  Run(L"/unregserver");
+}
+
+void StandinMessenger::Kill() {
+  process_.reset();
+  while (StandinRunning()) {
+    Sleep(10);
+  }
+  ResetComActivation();
+}
+
+PlantedInProcessServer::PlantedInProcessServer(const std::wstring& client,
+                                               const std::wstring& dll)
+    : view_(ViewOf(client)) {
+  DeleteFileW(MarkOf(dll).c_str());
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kClassKey.c_str(), 0, nullptr, 0,
+                      KEY_ALL_ACCESS | view_, nullptr, &key, &disposition) != ERROR_SUCCESS) {
+    return;
+  }
+  created_class_ = disposition == REG_CREATED_NEW_KEY;
+  RegSetKeyValueW(key, L"InprocServer32", nullptr, REG_SZ, dll.c_str(),
+                  static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
+  RegSetKeyValueW(key, L"InprocServer32", L"ThreadingModel", REG_SZ, L"Both", 10);
+  RegCloseKey(key);
+}
+
+PlantedInProcessServer::~PlantedInProcessServer() {
+  DeleteTree(view_, kClassKey, L"InprocServer32");
+  if (created_class_) {
+    DeleteTree(view_, L"Software\\Classes\\CLSID", GuidText(messenger_ids::kMessengerClass));
+  }
+}
