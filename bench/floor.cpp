@@ -1,8 +1,9 @@
 // The floor that Tintwell is measured against: only what its job cannot
 // avoid. It joins the apartment, creates the messenger object and subscribes,
-// and shows a window of the same size with the same controls; a click on the
-// Change label reads the sign-in name twice, opens, sets and closes the value
-// once and shows one box. No checks, no layout logic, no preview.
+// and shows a window of the same size with the same controls, a bar holding
+// the keyboard focus; a click on the Change label reads the sign-in name
+// twice, opens, sets and closes the value once and shows one box. No checks,
+// no layout logic, no preview, no watch over the messenger.
 #include <windows.h>
 #include <ocidl.h>
 #include <wrl/client.h>
@@ -45,6 +46,11 @@ void Apply(HWND window) {
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_COMMAND && LOWORD(wparam) == design::kLabel4) {
     Apply(window);
+    return 0;
+  }
+  // The keyboard focus on a bar whenever the window is active, as on a form.
+  if (message == WM_SETFOCUS) {
+    SetFocus(GetDlgItem(window, design::kRed));
     return 0;
   }
   if (message == WM_DESTROY) {

@@ -8,8 +8,27 @@ namespace {
 
 // Posted to itself by "hang", so that the command is answered first.
 constexpr UINT kHangMessage = WM_APP + 1;
-// A hung messenger still ends by itself, in case nobody kills it.
-constexpr DWORD kHangMs = 120000;
+
+// "hang:subscribe", "die:secondname": the misbehaviour and when it is due.
+bool Plan(Server& server, const std::wstring& command) {
+  const std::size_t colon = command.find(L':');
+  const std::wstring what = command.substr(0, colon);
+  const std::wstring when = colon == std::wstring::npos ? L"" : command.substr(colon + 1);
+  const Misbehaviour misbehaviour = what == L"hang"  ? Misbehaviour::kHang
+                                    : what == L"die" ? Misbehaviour::kDie
+                                                     : Misbehaviour::kNone;
+  if (misbehaviour == Misbehaviour::kNone) {
+    return false;
+  }
+  if (when == L"subscribe") {
+    server.MisbehaveAtSubscription(misbehaviour);
+  } else if (when == L"secondname") {
+    server.MisbehaveAtSecondName(misbehaviour);
+  } else {
+    return false;
+  }
+  return true;
+}
 
 bool Execute(HWND control, const std::wstring& command) {
   Server& server = Server::Instance();
@@ -35,6 +54,10 @@ bool Execute(HWND control, const std::wstring& command) {
     server.SetAnswerDelay(static_cast<DWORD>(_wtoi(command.c_str() + 6)));
     return true;
   }
+  if (command.starts_with(L"busy:")) {
+    server.BeBusyFor(static_cast<DWORD>(_wtoi(command.c_str() + 5)));
+    return true;
+  }
   if (command == L"hang") {
     return PostMessageW(control, kHangMessage, 0, 0) != FALSE;
   }
@@ -42,7 +65,7 @@ bool Execute(HWND control, const std::wstring& command) {
     server.Quit();
     return true;
   }
-  return false;
+  return Plan(server, command);
 }
 
 LRESULT CALLBACK ControlProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -57,7 +80,7 @@ LRESULT CALLBACK ControlProcedure(HWND window, UINT message, WPARAM wparam, LPAR
   }
   if (message == kHangMessage) {
     // The thread stops: no COM call, no command is answered meanwhile.
-    Sleep(kHangMs);
+    Misbehave(Misbehaviour::kHang);
     return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);

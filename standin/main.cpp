@@ -4,9 +4,7 @@
 //   messenger-standin /regserver [/signin:NAME]   register (COM launches it signed in as NAME)
 //   messenger-standin /unregserver                remove the registration
 //   messenger-standin /signin:NAME | /signedout   run as the messenger until told to quit
-//   messenger-standin /ctl:COMMAND                drive the running one: ping, signin:NAME,
-//                                                 signout, fire, subscribed, delay:MS,
-//                                                 hang, quit
+//   messenger-standin /ctl:COMMAND                drive the running one (see control.h)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -65,6 +63,9 @@ int Serve(const Arguments& arguments) {
   }
   server.EndWithLastObject(arguments.launched_by_com);
 
+  if (FAILED(server.RegisterBusyFilter())) {
+    return 3;
+  }
   static ClassFactory factory;
   DWORD registration = 0;
   if (FAILED(CoRegisterClassObject(messenger_ids::kMessengerClass, &factory, CLSCTX_LOCAL_SERVER,

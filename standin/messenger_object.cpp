@@ -90,6 +90,9 @@ HRESULT STDMETHODCALLTYPE MessengerObject::Invoke(DISPID id, REFIID, LCID, WORD 
   if (params != nullptr && params->cArgs != 0) {
     return DISP_E_BADPARAMCOUNT;
   }
+  if (Server::Instance().busy()) {
+    return RPC_E_SERVERCALL_RETRYLATER;
+  }
   BSTR name = nullptr;
   const HRESULT status = get_MySigninName(&name);
   if (status == kNotSignedIn && exception != nullptr) {
@@ -113,7 +116,7 @@ HRESULT STDMETHODCALLTYPE MessengerObject::get_MySigninName(BSTR* name) {
     return E_POINTER;
   }
   *name = nullptr;
-  Sleep(Server::Instance().answer_delay_ms());
+  Server::Instance().BeforeNameAnswer();
   const std::optional<std::wstring>& signin_name = Server::Instance().signin_name();
   if (!signin_name) {
     return kNotSignedIn;
@@ -166,6 +169,7 @@ HRESULT STDMETHODCALLTYPE MessengerObject::Advise(IUnknown* sink, DWORD* cookie)
     return E_POINTER;
   }
   *cookie = 0;
+  Server::Instance().BeforeSubscription();
   Microsoft::WRL::ComPtr<IDispatch> events;
   if (FAILED(sink->QueryInterface(messenger_ids::kMessengerEvents,
                                   reinterpret_cast<void**>(events.GetAddressOf())))) {
@@ -178,6 +182,7 @@ HRESULT STDMETHODCALLTYPE MessengerObject::Advise(IUnknown* sink, DWORD* cookie)
 }
 
 HRESULT STDMETHODCALLTYPE MessengerObject::Unadvise(DWORD cookie) {
+  Server::Instance().BeforeUnsubscription();
   if (sinks_.erase(cookie) != 1) {
     return CONNECT_E_NOCONNECTION;
   }

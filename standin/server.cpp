@@ -1,7 +1,51 @@
 #include "standin/server.h"
 
+#include <objidl.h>
+
+#include <utility>
+
 #include "color/color.h"
 #include "standin/messenger_object.h"
+
+namespace {
+
+// A hung messenger still ends by itself, in case nobody kills it.
+constexpr DWORD kHangMs = 120000;
+
+// On Windows a busy messenger refuses calls through its message filter, and
+// COM retries them on the caller's behalf; Wine's COM ignores a filter's
+// refusal, so the name query refuses too.
+class BusyFilter final : public IMessageFilter {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) {
+      return E_POINTER;
+    }
+    *object = iid == IID_IUnknown || iid == IID_IMessageFilter ? this : nullptr;
+    return *object != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, INTERFACEINFO*) override {
+    return Server::Instance().busy() ? SERVERCALL_RETRYLATER : SERVERCALL_ISHANDLED;
+  }
+  DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override {
+    return static_cast<DWORD>(-1);
+  }
+  DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+    return PENDINGMSG_WAITDEFPROCESS;
+  }
+};
+
+}  // namespace
+
+void Misbehave(Misbehaviour misbehaviour) {
+  if (misbehaviour == Misbehaviour::kHang) {
+    Sleep(kHangMs);
+  } else if (misbehaviour == Misbehaviour::kDie) {
+    ExitProcess(3);
+  }
+}
 
 Server& Server::Instance() {
   static Server server;
@@ -24,6 +68,23 @@ void Server::SignIn(const std::wstring& name) {
                       nullptr) == ERROR_SUCCESS) {
     RegCloseKey(key);
   }
+}
+
+HRESULT Server::RegisterBusyFilter() {
+  static BusyFilter filter;
+  IMessageFilter* previous = nullptr;
+  return CoRegisterMessageFilter(&filter, &previous);
+}
+
+void Server::BeforeNameAnswer() {
+  Sleep(answer_delay_ms_);
+  if (at_name_ != Misbehaviour::kNone && names_before_misbehaving_-- == 0) {
+    Misbehave(std::exchange(at_name_, Misbehaviour::kNone));
+  }
+}
+
+void Server::BeforeSubscription() {
+  Misbehave(std::exchange(at_subscription_, Misbehaviour::kNone));
 }
 
 void Server::Add(MessengerObject* object) { objects_.push_back(object); }

@@ -14,6 +14,11 @@ class MessengerObject;
 inline constexpr HRESULT kNotSignedIn = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0201);
 inline constexpr wchar_t kNotSignedInDescription[] = L"Nobody is signed in to the messenger.";
 
+// How the stand-in misbehaves when told to: its thread stops answering
+// anything (for two minutes, in case nobody ends it), or its process ends.
+enum class Misbehaviour { kNone, kHang, kDie };
+void Misbehave(Misbehaviour misbehaviour);
+
 class Server {
  public:
   static Server& Instance();
@@ -25,12 +30,29 @@ class Server {
   // The class object's registration, revoked before the server ends so that
   // no client reaches a server that is going away.
   void ServeClass(DWORD registration) { registration_ = registration; }
+  // Refuses calls through COM while busy, as a messenger does on Windows.
+  HRESULT RegisterBusyFilter();
   void Quit();
 
   const std::optional<std::wstring>& signin_name() const { return signin_name_; }
-  // How long each answer to MySigninName takes, as a slow messenger's would.
-  DWORD answer_delay_ms() const { return answer_delay_ms_; }
+  // How long each answer to MySigninName or to an unsubscription takes, as
+  // a slow messenger's would.
   void SetAnswerDelay(DWORD milliseconds) { answer_delay_ms_ = milliseconds; }
+  // Calls are refused as busy for that long from now: the busy window of a
+  // messenger that has a modal window open.
+  void BeBusyFor(DWORD milliseconds) { busy_until_ = GetTickCount() + milliseconds; }
+  bool busy() const { return static_cast<LONG>(busy_until_ - GetTickCount()) > 0; }
+  // Misbehaves at the next subscription, or at the second name query from now.
+  void MisbehaveAtSubscription(Misbehaviour misbehaviour) { at_subscription_ = misbehaviour; }
+  void MisbehaveAtSecondName(Misbehaviour misbehaviour) {
+    at_name_ = misbehaviour;
+    names_before_misbehaving_ = 1;
+  }
+  // Called by every object before it answers a name query, a subscription
+  // or an unsubscription: takes the answer's delay and any misbehaviour due.
+  void BeforeNameAnswer();
+  void BeforeSubscription();
+  void BeforeUnsubscription() const { Sleep(answer_delay_ms_); }
   // Like the messenger at sign-in, creates the account's settings key.
   void SignIn(const std::wstring& name);
   void SignOut() { signin_name_.reset(); }
@@ -53,6 +75,10 @@ class Server {
   int locks_ = 0;
   DWORD registration_ = 0;
   DWORD answer_delay_ms_ = 0;
+  DWORD busy_until_ = 0;
+  Misbehaviour at_subscription_ = Misbehaviour::kNone;
+  Misbehaviour at_name_ = Misbehaviour::kNone;
+  int names_before_misbehaving_ = 0;
   int subscriptions_ = 0;
   bool end_with_last_object_ = false;
 };

@@ -55,13 +55,20 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
   if (const ChannelTriple stored = ApplyWhiteRule(chosen); stored != chosen) {
     channels.SetGreen(stored.green);
   }
-  const std::wstring name = messenger.SigninName(owner);
+  const std::wstring name = messenger.SigninName(owner, {});
   const std::wstring record = BuildColorRecord(channels.ReadChannels());
 
-  // A backslash would make the name a path to some other key.
+  // A backslash would make the name a path to some other key; a key's name
+  // has at most 255 characters, and the registry's own refusal of a longer
+  // one tells the user nothing.
   if (name.find(L'\\') != std::wstring::npos) {
     ShowNotChanged(name, L"The sign-in name contains a backslash, so it cannot name the "
                          L"account's settings.", owner);
+    return;
+  }
+  if (constexpr std::size_t kLongestKeyName = 255; name.size() > kLongestKeyName) {
+    ShowNotChanged(name, L"The sign-in name is longer than the 255 characters that can name "
+                         L"the account's settings.", owner);
     return;
   }
   const reg::WriteOutcome outcome =
@@ -76,6 +83,8 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
     return;
   }
 
-  const std::wstring confirmed_name = messenger.SigninName(owner);
+  // Whatever goes wrong from here on, the colour is stored: the user is told.
+  const std::wstring confirmed_name =
+      messenger.SigninName(owner, L"The color had already been changed for " + name + L".");
   Tell(owner, L"Color has been changed for " + confirmed_name, L"Done !", MB_ICONINFORMATION);
 }

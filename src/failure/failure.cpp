@@ -41,6 +41,12 @@ Failure FailureFromLastError() {
   return FailureFromHresult(error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error));
 }
 
+void AddNote(Failure& failure, const std::wstring& note) {
+  if (!note.empty()) {
+    failure.description += L"\n\n" + note;
+  }
+}
+
 void ShowFatalError(HWND owner, const Failure& failure) {
   const std::wstring text = L"Run-time error " + HexNumber(failure.code) + L":\n\n" +
                             failure.description + L"\n\n" + kProgramTitle + L" will now close.";

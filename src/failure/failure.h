@@ -19,6 +19,8 @@ struct Failure {
 // The system's own description of the code.
 Failure FailureFromHresult(HRESULT code);
 Failure FailureFromLastError();
+// Adds a paragraph to the description (nothing when note is empty).
+void AddNote(Failure& failure, const std::wstring& note);
 
 // Shows the error's number and description, titled with the program's title,
 // modal to owner (which may be null).

@@ -40,82 +40,93 @@ Failure FailureFromException(EXCEPINFO& exception) {
 
 }  // namespace
 
-HRESULT MessengerLink::Open() {
+HRESULT MessengerLink::Open(int exit_code_if_stopped) {
   Close();
+  HRESULT status = filter_.Register();
+  if (FAILED(status)) {
+    return status;
+  }
+  const UnansweredCallFilter::Watch watch{filter_, {.exit_code = exit_code_if_stopped}};
   ComPtr<IDispatch> messenger;
   // Only the messenger's own process may answer: an in-process server
   // registered for its class by anyone else is never loaded. And IDispatch,
   // which every Windows marshals in both registry views, is all the link
   // uses: a 64-bit Tintwell needs nothing that a 32-bit messenger registered
   // in its own view alone.
-  HRESULT status = CoCreateInstance(messenger_ids::kMessengerClass, nullptr, CLSCTX_LOCAL_SERVER,
-                                    IID_IDispatch,
-                                    reinterpret_cast<void**>(messenger.GetAddressOf()));
-  if (FAILED(status)) {
-    return status;
-  }
+  status = CoCreateInstance(messenger_ids::kMessengerClass, nullptr, CLSCTX_LOCAL_SERVER,
+                            IID_IDispatch, reinterpret_cast<void**>(messenger.GetAddressOf()));
   LPOLESTR name = const_cast<LPOLESTR>(messenger_ids::kSigninNameProperty);
   DISPID signin_name_id = DISPID_UNKNOWN;
-  status = messenger->GetIDsOfNames(messenger_ids::kNoInterface, &name, 1, LOCALE_USER_DEFAULT, &signin_name_id);
-  if (FAILED(status)) {
-    return status;
+  if (SUCCEEDED(status)) {
+    status = messenger->GetIDsOfNames(messenger_ids::kNoInterface, &name, 1, LOCALE_USER_DEFAULT,
+                                      &signin_name_id);
   }
   ComPtr<IConnectionPointContainer> container;
-  status = messenger.As(&container);
-  if (FAILED(status)) {
-    return status;
+  if (SUCCEEDED(status)) {
+    status = messenger.As(&container);
   }
   ComPtr<IConnectionPoint> events;
-  status = container->FindConnectionPoint(messenger_ids::kMessengerEvents, &events);
-  if (FAILED(status)) {
-    return status;
+  if (SUCCEEDED(status)) {
+    status = container->FindConnectionPoint(messenger_ids::kMessengerEvents, &events);
   }
-  ComPtr<IDispatch> sink;
-  sink.Attach(new EventSink);
   DWORD cookie = 0;
-  status = events->Advise(sink.Get(), &cookie);
+  if (SUCCEEDED(status)) {
+    ComPtr<IDispatch> sink;
+    sink.Attach(new EventSink);
+    status = events->Advise(sink.Get(), &cookie);
+  }
   if (FAILED(status)) {
+    filter_.Revoke();
     return status;
   }
   messenger_ = std::move(messenger);
   events_ = std::move(events);
   cookie_ = cookie;
   signin_name_id_ = signin_name_id;
-  if (status = filter_.Register(); FAILED(status)) {
-    Close();
-  }
-  return status;
+  return S_OK;
 }
 
-std::wstring MessengerLink::SigninName(HWND owner) const {
+std::wstring MessengerLink::SigninName(HWND owner, const std::wstring& note) const {
+  auto failure = [&note](Failure failure) {
+    AddNote(failure, note);
+    return failure;
+  };
   if (!messenger_) {
-    throw FailureFromHresult(CO_E_OBJNOTCONNECTED);
+    throw failure(FailureFromHresult(CO_E_OBJNOTCONNECTED));
   }
-  const UnansweredCallFilter::Watch watch{filter_, owner};
+  UnansweredCallFilter::Watch watch{
+      filter_, {.owner = owner, .exit_code = kFatalExitCode, .report = true, .note = note}};
   DISPPARAMS no_arguments{};
   VARIANT result;
   VariantInit(&result);
   const std::unique_ptr<VARIANT, VariantClearer> result_owner{&result};
   EXCEPINFO exception{};
-  const HRESULT status =
-      messenger_->Invoke(signin_name_id_, messenger_ids::kNoInterface, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                         &no_arguments, &result, &exception, nullptr);
+  HRESULT status = S_OK;
+  // A busy messenger may refuse the call itself rather than through COM's
+  // retry: it is asked again, with the same patience.
+  while ((status = messenger_->Invoke(signin_name_id_, messenger_ids::kNoInterface,
+                                      LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &no_arguments,
+                                      &result, &exception, nullptr)) ==
+         RPC_E_SERVERCALL_RETRYLATER) {
+    watch.PauseWhileBusy();
+  }
   if (status == DISP_E_EXCEPTION) {
-    throw FailureFromException(exception);
+    throw failure(FailureFromException(exception));
   }
   if (FAILED(status)) {
-    throw FailureFromHresult(status);
+    throw failure(FailureFromHresult(status));
   }
   if (const HRESULT converted = VariantChangeType(&result, &result, 0, VT_BSTR);
       FAILED(converted)) {
-    throw FailureFromHresult(converted);
+    throw failure(FailureFromHresult(converted));
   }
   return {V_BSTR(&result), SysStringLen(V_BSTR(&result))};
 }
 
 void MessengerLink::Close(int exit_code_if_hung) noexcept {
   if (messenger_) {
-    const UnansweredCallFilter::Watch watch{filter_, exit_code_if_hung};
+    const UnansweredCallFilter::Watch watch{filter_,
+                                            {.ask = false, .exit_code = exit_code_if_hung}};
     if (events_ && cookie_ != 0) {
       events_->Unadvise(cookie_);  // fails harmlessly when the messenger is gone
     }

@@ -18,16 +18,19 @@ class MessengerLink {
   MessengerLink& operator=(const MessengerLink&) = delete;
 
   // Creates the messenger object and subscribes to its events (which are all
-  // ignored). On failure the link stays closed and the status says why.
-  // From here on, a call that the messenger leaves unanswered is noticed.
-  [[nodiscard]] HRESULT Open();
+  // ignored). On failure the link stays closed and the status says why. A
+  // messenger that does not answer meanwhile, or stays busy, is watched
+  // already: the user is asked in boxes of their own whether to keep
+  // waiting, and stopping ends the program with exit_code_if_stopped.
+  [[nodiscard]] HRESULT Open(int exit_code_if_stopped);
 
   // Asks the messenger afresh for the signed-in account's sign-in name, as
   // it reports it. Throws Failure when it gives none (nobody signed in, the
-  // messenger gone). When the messenger does not answer, the user is asked
-  // in a box owned by owner whether to keep waiting; stopping ends the
-  // program.
-  std::wstring SigninName(HWND owner) const;
+  // messenger gone); note is added to the failure's description. When the
+  // messenger does not answer, or stays busy, the user is asked in a box
+  // owned by owner whether to keep waiting; stopping ends the program after
+  // the fatal error box, which carries note too.
+  std::wstring SigninName(HWND owner, const std::wstring& note) const;
 
   // Drops the subscription and the object; harmless when the messenger has
   // died meanwhile. A messenger that does not answer meanwhile ends the

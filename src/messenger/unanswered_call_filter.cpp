@@ -13,20 +13,45 @@ constexpr wchar_t kNotAnswering[] =
     L"The messenger is not answering.\n\n"
     L"Choose Retry to keep waiting for it, or Cancel to stop waiting; "
     PROGRAM_TITLE L" then closes.";
-
-void CALLBACK WakeUp(void* thread, BOOLEAN) {
-  PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(thread)), WM_NULL, 0, 0);
-}
+constexpr wchar_t kBusy[] =
+    L"The messenger is busy, perhaps because a window is open in it: close that window.\n\n"
+    L"Choose Retry to ask the messenger again, or Cancel to stop waiting; "
+    PROGRAM_TITLE L" then closes.";
 
 }  // namespace
 
 HRESULT UnansweredCallFilter::Register() {
   const HRESULT status = CoRegisterMessageFilter(this, &previous_);
   registered_ = SUCCEEDED(status);
+  if (!registered_) {
+    return status;
+  }
+  // Without the waker a hung call is never noticed; with it missing the
+  // program merely waits as it would without a filter.
+  caller_ = GetCurrentThreadId();
+  call_started_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  quit_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (call_started_ != nullptr && quit_ != nullptr) {
+    constexpr SIZE_T kStackBytes = 64 * 1024;
+    waker_ = CreateThread(nullptr, kStackBytes, &WakeCaller, this,
+                          STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  }
   return status;
 }
 
 void UnansweredCallFilter::Revoke() noexcept {
+  if (waker_ != nullptr) {
+    SetEvent(quit_);
+    WaitForSingleObject(waker_, INFINITE);
+    CloseHandle(waker_);
+    waker_ = nullptr;
+  }
+  for (HANDLE* event : {&call_started_, &quit_}) {
+    if (*event != nullptr) {
+      CloseHandle(*event);
+      *event = nullptr;
+    }
+  }
   if (registered_) {
     IMessageFilter* ours = nullptr;
     CoRegisterMessageFilter(previous_, &ours);
@@ -38,33 +63,42 @@ void UnansweredCallFilter::Revoke() noexcept {
   }
 }
 
-UnansweredCallFilter::Watch::Watch(UnansweredCallFilter& filter, HWND owner) {
-  filter.ask_ = true;
-  filter.owner_ = owner;
-  Start(filter);
+DWORD WINAPI UnansweredCallFilter::WakeCaller(void* context) {
+  auto* filter = static_cast<UnansweredCallFilter*>(context);
+  const HANDLE started_or_quit[] = {filter->call_started_, filter->quit_};
+  while (WaitForMultipleObjects(2, started_or_quit, FALSE, INFINITE) == WAIT_OBJECT_0) {
+    while (WaitForSingleObject(filter->quit_, kWakeUpMs) == WAIT_TIMEOUT &&
+           filter->call_under_way_ != 0) {
+      PostThreadMessageW(filter->caller_, WM_NULL, 0, 0);
+    }
+  }
+  return 0;
 }
 
-UnansweredCallFilter::Watch::Watch(UnansweredCallFilter& filter, int exit_code) {
-  filter.ask_ = false;
-  filter.exit_code_ = exit_code;
-  Start(filter);
-}
-
-void UnansweredCallFilter::Watch::Start(UnansweredCallFilter& filter) {
+UnansweredCallFilter::Watch::Watch(UnansweredCallFilter& filter, Ending ending)
+    : filter_(filter) {
+  filter.ending_ = std::move(ending);
   filter.next_question_ms_ = kPatienceMs;
-  const auto thread = reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId()));
-  // Without the wake-ups a hung call is never noticed; with them missing the
-  // program merely waits as it would without a filter.
-  if (!CreateTimerQueueTimer(&timer_, nullptr, &WakeUp, thread, kWakeUpMs, kWakeUpMs,
-                             WT_EXECUTEINTIMERTHREAD)) {
-    timer_ = nullptr;
+  InterlockedExchange(&filter.call_under_way_, 1);
+  if (filter.call_started_ != nullptr) {
+    SetEvent(filter.call_started_);
   }
 }
 
-UnansweredCallFilter::Watch::~Watch() {
-  if (timer_ != nullptr) {
-    DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+UnansweredCallFilter::Watch::~Watch() { InterlockedExchange(&filter_.call_under_way_, 0); }
+
+void UnansweredCallFilter::Watch::PauseWhileBusy() {
+  // As while COM waits for an answer: painting goes on, input waits.
+  const DWORD paused = GetTickCount();
+  for (DWORD waited = 0; waited < kRetryRejectedMs; waited = GetTickCount() - paused) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, kRetryRejectedMs - waited,
+                              QS_PAINT | QS_SENDMESSAGE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
+      DispatchMessageW(&message);
+    }
   }
+  filter_.WaitOrEnd(GetTickCount() - started_, Trouble::kBusy);
 }
 
 // The filter lives inside its owner, which revokes it before it goes.
@@ -92,36 +126,48 @@ DWORD STDMETHODCALLTYPE UnansweredCallFilter::HandleInComingCall(DWORD, HTASK, D
 DWORD STDMETHODCALLTYPE UnansweredCallFilter::RetryRejectedCall(HTASK, DWORD tick_count,
                                                                 DWORD reject_type) {
   if (reject_type != SERVERCALL_RETRYLATER) {
-    return kCancel;
+    return kCancel;  // refused for good: the call fails
   }
   // A busy messenger is asked again, with the same patience as a silent one.
-  WaitOrEnd(tick_count);
+  WaitOrEnd(tick_count, Trouble::kBusy);
   return kRetryRejectedMs;
 }
 
 DWORD STDMETHODCALLTYPE UnansweredCallFilter::MessagePending(HTASK, DWORD tick_count, DWORD) {
-  WaitOrEnd(tick_count);
+  WaitOrEnd(tick_count, Trouble::kNotAnswering);
   // Painting goes on; input waits until the call is over.
   return PENDINGMSG_WAITDEFPROCESS;
 }
 
-void UnansweredCallFilter::WaitOrEnd(DWORD elapsed_ms) {
+void UnansweredCallFilter::WaitOrEnd(DWORD elapsed_ms, Trouble trouble) {
   if (elapsed_ms < next_question_ms_) {
     return;
   }
-  if (!ask_) {
-    ExitProcess(static_cast<UINT>(exit_code_));
+  if (!ending_.ask) {
+    End(trouble);
   }
   const DWORD asked = GetTickCount();
-  if (MessageBoxW(owner_, kNotAnswering, kProgramTitle, MB_RETRYCANCEL | MB_ICONEXCLAMATION) ==
-      IDRETRY) {
+  if (MessageBoxW(ending_.owner, trouble == Trouble::kBusy ? kBusy : kNotAnswering,
+                  kProgramTitle, MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY) {
     next_question_ms_ = elapsed_ms + (GetTickCount() - asked) + kPatienceMs;
     return;
   }
+  End(trouble);
+}
+
+void UnansweredCallFilter::End(Trouble trouble) {
   // The call cannot be taken back on every system (Wine ignores a cancelled
   // call), and the program ends after it anyway: it ends here, with the box
   // of any failed call. A colour not yet stored stays unstored.
-  ShowFatalError(owner_, {RPC_E_CALL_CANCELED,
-                          L"The messenger did not answer, and waiting for it was stopped."});
-  ExitProcess(kFatalExitCode);
+  if (ending_.report) {
+    Failure failure =
+        trouble == Trouble::kBusy
+            ? Failure{RPC_E_SERVERCALL_RETRYLATER,
+                      L"The messenger stayed busy, and waiting for it was stopped."}
+            : Failure{RPC_E_CALL_CANCELED,
+                      L"The messenger did not answer, and waiting for it was stopped."};
+    AddNote(failure, ending_.note);
+    ShowFatalError(ending_.owner, failure);
+  }
+  ExitProcess(static_cast<UINT>(ending_.exit_code));
 }

@@ -1,41 +1,58 @@
 // What the window's thread does while a call to the messenger goes
-// unanswered: the thread's COM message filter. After a few seconds it tells
-// the user that the messenger is not answering, who may keep waiting or stop;
-// a program that is closing stops without asking.
+// unanswered or is refused as busy: the thread's COM message filter. After a
+// few seconds it tells the user, who may keep waiting or stop; a program that
+// is closing stops without asking.
 #pragma once
 
 #include <windows.h>
 #include <objidl.h>
 
+#include <string>
+
 class UnansweredCallFilter final : public IMessageFilter {
  public:
   static constexpr DWORD kPatienceMs = 5000;
 
+  // How a watched call ends when the user stops waiting for it, or, with
+  // nobody to ask, once patience runs out: the program ends with exit_code,
+  // after the fatal error box when report is set (note added to its text).
+  struct Ending {
+    HWND owner = nullptr;  // of the boxes that ask; null: boxes of their own
+    bool ask = true;
+    int exit_code = 0;
+    bool report = false;
+    std::wstring note{};
+  };
+
   UnansweredCallFilter() = default;
   UnansweredCallFilter(const UnansweredCallFilter&) = delete;
   UnansweredCallFilter& operator=(const UnansweredCallFilter&) = delete;
+
+  ~UnansweredCallFilter() { Revoke(); }
 
   // Makes this the thread's message filter until Revoke.
   [[nodiscard]] HRESULT Register();
   void Revoke() noexcept;
 
   // COM's wait for an answer wakes only for messages: while a Watch lives,
-  // the thread gets one every few hundred milliseconds, so the filter sees
-  // the time pass. Once patience runs out, a watch made with an owner asks
-  // the user in a box owned by it (null: a box of its own); one made with an
-  // exit code ends the program with it, asking nobody.
+  // the filter's waker sends this thread one every few hundred milliseconds,
+  // so that the filter sees the time pass. Starting and ending a watch costs
+  // one signal to the waker, which sleeps between calls.
   class Watch {
    public:
-    Watch(UnansweredCallFilter& filter, HWND owner);
-    Watch(UnansweredCallFilter& filter, int exit_code);
+    Watch(UnansweredCallFilter& filter, Ending ending);
     ~Watch();
     Watch(const Watch&) = delete;
     Watch& operator=(const Watch&) = delete;
 
-   private:
-    void Start(UnansweredCallFilter& filter);
+    // A call that the messenger refused as busy is made again by the caller
+    // after this returns: a short pause in which the window still paints,
+    // or the end of the program when the user stops waiting.
+    void PauseWhileBusy();
 
-    HANDLE timer_ = nullptr;
+   private:
+    UnansweredCallFilter& filter_;
+    DWORD started_ = GetTickCount();
   };
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
@@ -50,14 +67,23 @@ class UnansweredCallFilter final : public IMessageFilter {
                                          DWORD pending_type) override;
 
  private:
+  enum class Trouble { kNotAnswering, kBusy };
+
   // Returns to go on waiting for a call that began elapsed_ms ago; when the
   // user stops (or nobody can be asked), the program ends here instead.
-  void WaitOrEnd(DWORD elapsed_ms);
+  void WaitOrEnd(DWORD elapsed_ms, Trouble trouble);
+  [[noreturn]] void End(Trouble trouble);
+  static DWORD WINAPI WakeCaller(void* filter);
 
   IMessageFilter* previous_ = nullptr;
   bool registered_ = false;
-  bool ask_ = true;
-  HWND owner_ = nullptr;
-  int exit_code_ = 0;
+  // The waker: a thread that waits for a watched call to start, then wakes
+  // the caller's thread until the call is over.
+  HANDLE waker_ = nullptr;
+  HANDLE call_started_ = nullptr;  // auto-reset
+  HANDLE quit_ = nullptr;          // manual-reset
+  DWORD caller_ = 0;
+  volatile LONG call_under_way_ = 0;
+  Ending ending_;
   DWORD next_question_ms_ = kPatienceMs;
 };

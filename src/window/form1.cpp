@@ -29,7 +29,7 @@ template <typename Handler>
 void Form1::Guarded(Handler&& handler) {
   if (!RunOrShowFatal(window_, std::forward<Handler>(handler))) {
     exit_code_ = kFatalExitCode;
-    DestroyWindow(window_);
+    OnCloseRequest();
   }
 }
 
@@ -102,10 +102,18 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
       }
       return DefWindowProcW(window, message, wparam, lparam);
     case WM_CLOSE:
+      // A close sent from another program ("End task") is answered first:
+      // the close calls the messenger, which a thread may not do while it
+      // holds up a sender that waits for its input.
+      if (InSendMessage()) {
+        ReplyMessage(0);
+      }
       OnCloseRequest();
       return 0;
     case WM_QUERYENDSESSION:
-      return OnQueryEndSession();
+      // The one value written is written whole or not at all: nothing to
+      // protect by refusing a log-off.
+      return TRUE;
     case WM_ENDSESSION:
       if (wparam != FALSE) {
         OnCloseRequest();
@@ -132,7 +140,7 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
 
 bool Form1::OnCreate() {
   // The load event: without the messenger there is nothing to do.
-  if (FAILED(msn_.Open())) {
+  if (FAILED(msn_.Open(kNoMessengerExitCode))) {
     MessageBoxW(nullptr, L"Please log-in to MSN 6 before using this program", L"Error",
                 MB_OK | MB_ICONHAND);
     exit_code_ = kNoMessengerExitCode;
@@ -227,14 +235,6 @@ void Form1::OnCloseRequest() {
   }
 }
 
-bool Form1::OnQueryEndSession() {
-  if (applying_) {
-    close_held_ = true;  // the session may end once the apply is over
-    return false;
-  }
-  return true;
-}
-
 LRESULT Form1::OnEraseBackground(HDC dc) {
   RECT client{};
   GetClientRect(window_, &client);
@@ -290,11 +290,24 @@ void Form1::LayOut(UINT dpi) {
     SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
   }
   fonts_.erase(fonts_.begin(), fonts_.begin() + static_cast<std::ptrdiff_t>(fonts_in_use));
-  const SIZE frame = FrameSizeForClient(window_, TwipsToPixels(design::kClientWidth, dpi),
-                                        TwipsToPixels(design::kClientHeight, dpi), dpi);
-  if (!SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
-                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
-    throw FailureFromLastError();
+  const int width = TwipsToPixels(design::kClientWidth, dpi);
+  const int height = TwipsToPixels(design::kClientHeight, dpi);
+  SIZE frame = FrameSizeForClient(window_, width, height, dpi);
+  for (int pass = 0; pass < 2; ++pass) {
+    if (!SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+      throw FailureFromLastError();
+    }
+    // A system that draws the frame at another scale than dpi (one that
+    // scales no frame per monitor) leaves the client area off by the
+    // difference, which the second pass takes back.
+    RECT client{};
+    GetClientRect(window_, &client);
+    frame.cx += width - client.right;
+    frame.cy += height - client.bottom;
+    if (client.right == width && client.bottom == height) {
+      break;
+    }
   }
 }
 

@@ -51,7 +51,6 @@ class Form1 final : public ChannelControls {
   void OnCommand(int id, int notification);
   LRESULT OnControlColor(HDC dc, HWND control);
   void OnCloseRequest();
-  bool OnQueryEndSession();
   LRESULT OnEraseBackground(HDC dc);
   void OnActivate(int state);
   void OnSetFocus();
@@ -63,7 +62,8 @@ class Form1 final : public ChannelControls {
   std::int16_t ChannelValue(int id) const;
   void SetChannelValue(int id, int value);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
-  // Runs a handler; a failure in it takes the fatal path and ends the program.
+  // Runs a handler; a failure in it takes the fatal path and ends the
+  // program, once any apply under way is over.
   template <typename Handler>
   void Guarded(Handler&& handler);
 

@@ -107,8 +107,8 @@ void MessageBoxWatcher::CloseNewBoxes() {
   }
 }
 
-std::vector<SeenBox> MessageBoxWatcher::Seen(std::size_t count) {
-  const ULONGLONG deadline = GetTickCount64() + 5000;
+std::vector<SeenBox> MessageBoxWatcher::Seen(std::size_t count, DWORD timeout_ms) {
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
   for (;; Sleep(5)) {
     EnterCriticalSection(&lock_);
     const std::vector<SeenBox> seen = seen_;

@@ -31,9 +31,10 @@ class MessageBoxWatcher {
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
 
   // Every box seen and gone from the screen so far, in order, once there are
-  // count of them (or 5 s have passed). A click meant for a window under an
-  // open box would be lost: once a box is here, that window can take input.
-  std::vector<SeenBox> Seen(std::size_t count = 0);
+  // count of them (or timeout_ms have passed). A click meant for a window
+  // under an open box would be lost: once a box is here, that window can
+  // take input.
+  std::vector<SeenBox> Seen(std::size_t count = 0, DWORD timeout_ms = 5000);
 
  private:
   static DWORD WINAPI Watch(void* self);
