@@ -30,17 +30,6 @@ std::wstring SystemDescription(DWORD code) {
   return description;
 }
 
-// Milliseconds from a tick count until the process ended.
-ULONGLONG MsSinceExit(HANDLE process, ULONGLONG since_tick) {
-  FILETIME created, exited, kernel, user, now;
-  GetProcessTimes(process, &created, &exited, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  auto ms = [](const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 10000;
-  };
-  return GetTickCount64() - (ms(now) - ms(exited)) - since_tick;
-}
-
 // The foreground window, once this thread has taken its own input in.
 HWND PumpedForegroundWindow() {
   MSG message;
@@ -84,10 +73,6 @@ struct Pairing {
   std::wstring standin;
   std::wstring planted;
 };
-void PrintTo(const Pairing& pairing, std::ostream* out) {
-  *out << testing::PrintToString(pairing.tintwell) << " beside "
-       << testing::PrintToString(pairing.standin);
-}
 
 const Pairing kX64{L"" TINTWELL_X64, L"" STANDIN_X64, L"" PLANTED_X64};
 const Pairing kX86{L"" TINTWELL_X86, L"" STANDIN_X86, L"" PLANTED_X86};
@@ -100,8 +85,6 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(standin_->started());
-    ASSERT_NE(GetFileAttributesW(tintwell_path_.c_str()), INVALID_FILE_ATTRIBUTES)
-        << "not built";
   }
   // Members go after this: the program, ended as a crash would end it, then
   // the messenger and its registration.
@@ -236,6 +219,37 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
   SeenBox Done() const {
     return {L"Done !", L"Color has been changed for " + account_, L"information", 1, window_};
   }
+  SeenBox NotAnswering(HWND owner) const {
+    return {L"Tintwell",
+            L"The messenger is not answering.\n\nChoose Retry to keep waiting for it, or Cancel "
+            L"to stop waiting; Tintwell then closes.",
+            L"warning", 2, owner};
+  }
+  SeenBox Busy() const {
+    return {L"Tintwell",
+            L"The messenger is busy, perhaps because a window is open in it: close that "
+            L"window.\n\nChoose Retry to ask the messenger again, or Cancel to stop waiting; "
+            L"Tintwell then closes.",
+            L"warning", 2, window_};
+  }
+  // Each of the boxes that ask the user came after the patience the program
+  // gives the messenger: times holds the call's start and when each came.
+  static void ExpectAskedAfterPatience(const std::vector<ULONGLONG>& times, std::size_t asked) {
+    ASSERT_EQ(times.size(), asked + 1);
+    for (std::size_t i = 1; i < times.size(); ++i) {
+      EXPECT_GE(times[i] - times[i - 1], 4500u);
+      EXPECT_LT(times[i] - times[i - 1], 7000u);
+    }
+  }
+  // Sends the program a request as another program would, and expects the
+  // answer within a second.
+  LRESULT Ask(UINT message, LPARAM lparam) const {
+    DWORD_PTR answer = 0;
+    const ULONGLONG sent = GetTickCount64();
+    EXPECT_NE(SendMessageTimeoutW(window_, message, 0, lparam, SMTO_NORMAL, 5000, &answer), 0);
+    EXPECT_LT(GetTickCount64() - sent, 1000u) << message;
+    return static_cast<LRESULT>(answer);
+  }
   // The box in which the program ends after a failure.
   SeenBox FatalBox(DWORD code, const std::wstring& description) const {
     wchar_t number[16] = {};
@@ -356,9 +370,10 @@ TEST_P(WindowTest, TheProgramCarriesItsTitleVersionAndIcon) {
   FreeLibrary(module);
 }
 
-// Tab visits the bars and the text but never a label; arrows, trough keys,
-// the ends of the bars and a dragged thumb, once released, give exactly the
-// chosen colour; a step past either end changes nothing and ends nothing.
+// Tab visits the bars and the text but never a label, and the focus is back
+// on the bar the user left after a visit to another window; arrows, trough
+// keys, the ends of the bars and a dragged thumb, once released, give exactly
+// the chosen colour; a step past either end changes nothing and ends nothing.
 TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
   ASSERT_NE(Start(), nullptr);
   POINT background{2, 2};  // a click there gives the window the keyboard, not a control
@@ -417,7 +432,13 @@ TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
   EXPECT_LT(released_at, 200);
   ExpectPreview(Rgb(255, 29, released_at));
   EXPECT_TRUE(Boxes(0).empty());
-  EXPECT_EQ(tintwell_->WaitForExit(0), -1) << "the program ended";
+
+  // A close sent by another program (as "End task" sends it) is answered
+  // before the program unsubscribes, slowly here, which it does all the same.
+  ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
+  Ask(WM_CLOSE, 0);
+  EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
+  EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 1);
 }
 
 // Each click stores the colour and confirms it; exact white first loses one
@@ -439,8 +460,11 @@ TEST_P(MessengerTest, ChangeStoresTheColourEachTimeAndWhiteWithGreenAt254) {
   Sleep(300);
   EXPECT_EQ(Position(Control(design::kGreen)), 254);
   EXPECT_EQ(Preview(), std::vector<DWORD>{Rgb(255, 254, 255)});
-  // A second click while the messenger is asked starts no second apply.
-  ClickChange();
+  // A click that reaches the window while the messenger is asked starts no
+  // second apply. (The user's clicks wait; one sent by another program comes.)
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(window_, WM_COMMAND, MAKEWPARAM(design::kLabel4, STN_CLICKED),
+                      reinterpret_cast<LPARAM>(Control(design::kLabel4)), SMTO_NORMAL, 200, &answer);
   EXPECT_EQ(Boxes(2), std::vector<SeenBox>({Done(), Done()}));
   EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
   Sleep(2500);  // what a second apply would take
@@ -519,7 +543,23 @@ TEST_P(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
   }
 }
 
-TEST_P(WindowTest, WithoutTheMessengerTheWindowIsNeverShown) {
+// Without a messenger, or with one that does not answer while Tintwell
+// starts, no window is ever shown. The one missing is told in the "Error"
+// box; the one not answering is waited for in boxes of their own, as there is
+// no window yet: Retry waits on, Cancel ends the program as a missing
+// messenger does.
+TEST_P(MessengerTest, WithoutAnAnsweringMessengerTheWindowIsNeverShown) {
+  ASSERT_EQ(StandinMessenger::Control(L"hang:subscribe"), 0);
+  std::vector<ULONGLONG> times{GetTickCount64()};  // of the start, then of each box
+  EXPECT_EQ(Start([&](const SeenBox&) {
+              times.push_back(GetTickCount64());
+              return times.size() == 2 ? IDRETRY : IDCANCEL;
+            }),
+            nullptr);
+  EXPECT_EQ(tintwell_->WaitForExit(20000), 2);
+  EXPECT_EQ(Boxes(2), std::vector(2, NotAnswering(nullptr)));
+  ExpectAskedAfterPatience(times, 2);
+
   RegisterMessenger(false);
   EXPECT_EQ(Start(), nullptr);
   EXPECT_EQ(tintwell_->WaitForExit(10000), 2);
@@ -554,35 +594,85 @@ TEST_P(WindowTest, NoDllIsLoadedFromTheProgramsFolder) {
   EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
-// Other programs' requests are answered at once: a log-off is never refused,
-// not even during an apply, which goes on; a close sent by another program
-// (as "End task" sends it) is answered before the program unsubscribes from
-// the messenger, which it does all the same before it ends.
-TEST_P(WindowTest, RequestsFromOtherProgramsAreAnsweredAtOnce) {
-  ASSERT_NE(Start(), nullptr);
-  auto ask = [this](UINT message, LPARAM lparam) {
-    DWORD_PTR answer = 0;
-    const ULONGLONG sent = GetTickCount64();
-    EXPECT_NE(SendMessageTimeoutW(window_, message, 0, lparam, SMTO_NORMAL, 5000, &answer), 0);
-    EXPECT_LT(GetTickCount64() - sent, 1000u) << message;
-    return answer;
+// Trouble with the messenger at "Change". Before the write (nobody signed
+// in, gone, not answering) the program ends through its one error box,
+// naming the error, and the colour stored by an earlier apply stays; after
+// the write, the box says that the new colour is stored. One that does not
+// answer is waited for: after five seconds the user is asked, and may wait on
+// (Retry) before stopping. One that is busy is asked again: a short spell
+// goes unnoticed, a long one is told, and the messenger, free again by the
+// time the user chooses Retry, is used.
+TEST_P(MessengerTest, TroubleAtChangeIsWaitedForOrEndsTheProgramTruthfully) {
+  const std::vector<BYTE> earlier{0, 0, 0, 0};
+  const std::vector<BYTE> chosen{1, 0, 0, 0};
+  const std::wstring stored = L"\n\nThe color had already been changed for " + account_ + L".";
+  const std::wstring not_answered = L"The messenger did not answer, and waiting for it was stopped.";
+  const struct {
+    std::wstring trouble;  // a stand-in command, or "kill"
+    std::size_t asked;     // boxes that ask the user to wait: the last one stops, or the apply is done
+    SeenBox last;
+    std::vector<BYTE> stored;
+  } cases[] = {
+      {L"signout", 0, FatalBox(0x80040201, L"Nobody is signed in to the messenger."), earlier},
+      {L"kill", 0, FatalBox(0x800706BA, SystemDescription(0x800706BA)), earlier},
+      {L"hang", 2, FatalBox(0x80010002, not_answered), earlier},
+      {L"die:secondname", 0, FatalBox(0x800706BE, SystemDescription(0x800706BE) + stored), chosen},
+      {L"hang:secondname", 1, FatalBox(0x80010002, not_answered + stored), chosen},
+      {L"busy:1500", 0, Done(), chosen},
+      {L"busy:8000", 1, Done(), chosen},
+      {L"busy:60000", 1,
+       FatalBox(0x8001010A, L"The messenger stayed busy, and waiting for it was stopped."), earlier},
   };
-  EXPECT_EQ(ask(WM_QUERYENDSESSION, ENDSESSION_LOGOFF), TRUE);
-  ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
-  ClickChange();
-  Sleep(300);  // the messenger is being asked
-  EXPECT_EQ(ask(WM_QUERYENDSESSION, ENDSESSION_LOGOFF), TRUE);
-  EXPECT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
-  EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0, 0, 0, 0}));
-  ask(WM_CLOSE, 0);  // the messenger takes 1.5 s to unsubscribe
-  EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
-  EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 1);
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.trouble);
+    const bool busy = test.trouble.starts_with(L"busy:");
+    const bool done = test.last.title == L"Done !";
+    std::vector<ULONGLONG> times;  // of the click, then of each box that asks
+    RegisterMessenger();
+    ASSERT_NE(Start([&](const SeenBox& box) {
+                if (box.buttons != 2) {
+                  return IDOK;
+                }
+                times.push_back(GetTickCount64());
+                const ULONGLONG free_at = times[0] + _wtoi(test.trouble.c_str() + 5) + 300;
+                if (done && free_at > times.back()) {  // retried once the busy spell is over
+                  Sleep(static_cast<DWORD>(free_at - times.back()));
+                }
+                return done || times.size() <= test.asked ? IDRETRY : IDCANCEL;
+              }),
+              nullptr);
+    ClickChange();
+    ASSERT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
+    Drive(design::kRed, {}, 1);
+    if (test.trouble == L"kill") {
+      standin_->Kill();
+    } else {
+      ASSERT_EQ(StandinMessenger::Control(test.trouble), 0);
+    }
+    times.push_back(GetTickCount64());
+    ClickChange();
+    EXPECT_EQ(tintwell_->WaitForExit(done ? 0 : 20000), done ? -1 : 1);
+    SeenBox last = test.last;
+    last.owner = window_;
+    std::vector<SeenBox> expected(test.asked, busy ? Busy() : NotAnswering(window_));
+    expected.insert(expected.begin(), Done());
+    expected.push_back(last);
+    EXPECT_EQ(Boxes(expected.size(), 20000), expected);
+    ExpectAskedAfterPatience(times, test.asked);
+    EXPECT_EQ(StoredColor(), test.stored);
+    if (test.trouble.starts_with(L"die:")) {
+      standin_->Kill();  // gone already: COM is told
+    }
+  }
 }
 
-// Closing drops the subscription to the messenger's events and ends the
-// program; closes asked for by another program while the messenger is slow
-// to answer, and again while "Done !" is open, wait for the apply to finish.
-TEST_P(MessengerTest, ClosingWaitsForAnApplyThenEndsTheProgramAndItsSubscription) {
+// A close waits for an apply under way (asked for by another program while
+// the messenger is slow to answer, and again while "Done !" is open), and a
+// log-off is never refused, not even then. The close drops the subscription
+// to the messenger's events and ends the program; without a word when the
+// messenger stopped answering (after the patience a close is given), or goes
+// away while the close waits for it.
+TEST_P(MessengerTest, ClosingEndsTheProgramAndItsSubscriptionWhateverTheMessengerDoes) {
   ASSERT_NE(Start([this](const SeenBox&) {
               PostMessageW(window_, WM_CLOSE, 0, 0);
               Sleep(200);  // delivered while the box is open
@@ -594,177 +684,24 @@ TEST_P(MessengerTest, ClosingWaitsForAnApplyThenEndsTheProgramAndItsSubscription
   ASSERT_EQ(StandinMessenger::Control(L"delay:1000"), 0);
   ClickChange();
   Sleep(500);
+  EXPECT_EQ(Ask(WM_QUERYENDSESSION, ENDSESSION_LOGOFF), TRUE);
   PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(tintwell_->WaitForExit(15000), 0);
   EXPECT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
   EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0, 0, 0, 0}));
   EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 1);
-}
 
-// A messenger that gives no name at "Change" (nobody signed in, gone, or not
-// answering) ends the program through its one error box, naming the error,
-// before anything is written: the colour stored by an earlier apply stays.
-// One that fails only when asked the second time, after the write, leaves
-// the new colour stored, and the box says so. One that does not answer is
-// waited for: after five seconds the user is asked, and may wait on (Retry)
-// before stopping.
-TEST_P(MessengerTest, AMessengerThatFailsAtChangeEndsTheProgramWithTheTruth) {
-  const std::vector<BYTE> earlier{0, 0, 0, 0};
-  const std::vector<BYTE> chosen{1, 0, 0, 0};
-  const std::wstring stored = L"The color had already been changed for " + account_ + L".";
-  const std::wstring not_answered = L"The messenger did not answer, and waiting for it was stopped.";
-  const struct {
-    const wchar_t* failure;
-    DWORD code;
-    std::wstring description;
-    std::size_t retries;  // a busy box is answered Retry this often, then Cancel
-    std::vector<BYTE> stored;
-  } cases[] = {
-      {L"signout", 0x80040201, L"Nobody is signed in to the messenger.", 0, earlier},
-      {L"kill", 0x800706BA, SystemDescription(0x800706BA), 0, earlier},
-      {L"hang", 0x80010002, not_answered, 1, earlier},
-      {L"die:secondname", 0x800706BE, SystemDescription(0x800706BE) + L"\n\n" + stored, 0, chosen},
-      {L"hang:secondname", 0x80010002, not_answered + L"\n\n" + stored, 0, chosen},
-  };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(test.failure);
-    const bool hangs = std::wstring_view{test.failure}.starts_with(L"hang");
-    std::vector<ULONGLONG> times;  // of the click, then of each busy box
-    RegisterMessenger();
-    ASSERT_NE(Start([&](const SeenBox& box) {
-                if (box.buttons != 2) {
-                  return IDOK;
-                }
-                times.push_back(GetTickCount64());
-                return times.size() - 1 <= test.retries ? IDRETRY : IDCANCEL;
-              }),
-              nullptr);
-    ClickChange();
-    ASSERT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
-    Drive(design::kRed, {}, 1);
-    if (std::wstring{test.failure} == L"kill") {
-      standin_->Kill();
-    } else {
-      ASSERT_EQ(StandinMessenger::Control(test.failure), 0);
-    }
-    times.push_back(GetTickCount64());
-    ClickChange();
-    EXPECT_EQ(tintwell_->WaitForExit(20000), 1);
-    const std::size_t busy_boxes = hangs ? test.retries + 1 : 0;
-    std::vector<SeenBox> boxes = Boxes(busy_boxes + 2);
-    ASSERT_EQ(boxes.size(), busy_boxes + 2);
-    ASSERT_EQ(times.size(), busy_boxes + 1);
-    const SeenBox busy{L"Tintwell",
-                       L"The messenger is not answering.\n\nChoose Retry to keep waiting for it, "
-                       L"or Cancel to stop waiting; Tintwell then closes.",
-                       L"warning", 2, window_};
-    for (std::size_t i = 0; i < busy_boxes; ++i) {
-      EXPECT_EQ(boxes[i + 1], busy);
-      EXPECT_GE(times[i + 1] - times[i], 4500u);
-      EXPECT_LT(times[i + 1] - times[i], 7000u);
-    }
-    EXPECT_EQ(boxes.back(), FatalBox(test.code, test.description));
-    EXPECT_EQ(StoredColor(), test.stored);
-    if (std::wstring_view{test.failure}.starts_with(L"die")) {
-      standin_->Kill();  // gone already: COM is told
-    }
-  }
-}
-
-// A messenger that does not answer while Tintwell starts is waited for in
-// boxes of their own, as there is no window yet: Retry waits on, Cancel ends
-// the program as a missing messenger does, and no window is ever shown.
-TEST_P(MessengerTest, AMessengerThatHangsAtTheStartIsWaitedForOrLeft) {
-  ASSERT_EQ(StandinMessenger::Control(L"hang:subscribe"), 0);
-  std::vector<ULONGLONG> times{GetTickCount64()};  // of the start, then of each box
-  EXPECT_EQ(Start([&](const SeenBox&) {
-              times.push_back(GetTickCount64());
-              return times.size() == 2 ? IDRETRY : IDCANCEL;
-            }),
-            nullptr);
-  EXPECT_EQ(tintwell_->WaitForExit(20000), 2);
-  const SeenBox not_answering{L"Tintwell",
-                              L"The messenger is not answering.\n\nChoose Retry to keep waiting "
-                              L"for it, or Cancel to stop waiting; Tintwell then closes.",
-                              L"warning", 2};
-  EXPECT_EQ(Boxes(2), (std::vector<SeenBox>{not_answering, not_answering}));
-  ASSERT_EQ(times.size(), 3u);
-  for (std::size_t i = 1; i < times.size(); ++i) {
-    EXPECT_GE(times[i] - times[i - 1], 4500u);
-    EXPECT_LT(times[i] - times[i - 1], 7000u);
-  }
-}
-
-// A messenger that refuses calls as busy (a window open in it, say) is asked
-// again and again: a short spell goes unnoticed; after five seconds the user
-// is told, and either waits on (Retry: the messenger, free again meanwhile,
-// is then used) or stops, which ends the program with nothing written.
-TEST_P(MessengerTest, ABusyMessengerIsAskedAgainUntilTheUserStops) {
-  ULONGLONG clicked = 0;
-  ULONGLONG free_at = 0;  // 0: busy for good, and the user stops
-  std::vector<ULONGLONG> asked_after;
-  ASSERT_NE(Start([&](const SeenBox& box) {
-              if (box.buttons != 2) {
-                return IDOK;
-              }
-              asked_after.push_back(GetTickCount64() - clicked);
-              if (free_at == 0) {
-                return IDCANCEL;
-              }
-              Sleep(static_cast<DWORD>(free_at + 300 - std::min(free_at, GetTickCount64())));
-              return IDRETRY;
-            }),
-            nullptr);
-  auto busy_click = [&](DWORD busy_ms, bool lasts) {
-    ASSERT_EQ(StandinMessenger::Control(L"busy:" + std::to_wstring(busy_ms)), 0);
-    clicked = GetTickCount64();
-    free_at = lasts ? 0 : clicked + busy_ms;
-    ClickChange();
-  };
-  busy_click(1500, false);
-  ASSERT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
-  EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0, 0, 0, 0}));
-  Drive(design::kRed, {}, 1);
-  busy_click(8000, false);
-  ASSERT_EQ(Boxes(3, 15000).size(), 3u);
-  EXPECT_EQ(StoredColor(), (std::vector<BYTE>{1, 0, 0, 0}));
-  Drive(design::kRed, {}, 2);
-  busy_click(60000, true);
-  EXPECT_EQ(tintwell_->WaitForExit(20000), 1);
-  const SeenBox busy{L"Tintwell",
-                     L"The messenger is busy, perhaps because a window is open in it: close that "
-                     L"window.\n\nChoose Retry to ask the messenger again, or Cancel to stop "
-                     L"waiting; Tintwell then closes.",
-                     L"warning", 2, window_};
-  EXPECT_EQ(Boxes(5), (std::vector<SeenBox>{
-                          Done(), busy, Done(), busy,
-                          FatalBox(0x8001010A, L"The messenger stayed busy, and waiting for it "
-                                               L"was stopped.")}));
-  ASSERT_EQ(asked_after.size(), 2u);
-  for (const ULONGLONG after : asked_after) {
-    EXPECT_GE(after, 4500u);
-    EXPECT_LT(after, 7000u);
-  }
-  EXPECT_EQ(StoredColor(), (std::vector<BYTE>{1, 0, 0, 0}));
-}
-
-// A close ends the program without a word when the messenger stopped
-// answering (after the patience a close is given), and at once when it goes
-// away while the close waits for it.
-TEST_P(MessengerTest, ClosingWithAMessengerThatStoppedAnsweringStillEnds) {
   for (const bool goes_away : {false, true}) {
     SCOPED_TRACE(goes_away ? "goes away" : "stays hung");
     RegisterMessenger();
     ASSERT_NE(Start(), nullptr);
     ASSERT_EQ(StandinMessenger::Control(L"hang"), 0);
-    const ULONGLONG closed = GetTickCount64();
     PostMessageW(window_, WM_CLOSE, 0, 0);
     if (goes_away) {
       Sleep(1000);
       standin_->Kill();
     }
     EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
-    EXPECT_LT(MsSinceExit(tintwell_->handle(), closed), goes_away ? 4500u : 10000u);
     EXPECT_TRUE(Boxes(0).empty());
     if (!goes_away) {
       standin_->Kill();  // hung: told to quit, it would keep the test waiting
