@@ -8,7 +8,9 @@
 #
 # Each NAME (default "test") has its own prefix, X display and Wine server, so
 # that the tests, the demo and the benchmarks can run side by side and never
-# touch each other's. A harness is started by the first session or run that
+# touch each other's. The prefix runs 32-bit programs too (Wine's 32-bit side
+# must be installed). Inside a session, a run or session of the same NAME
+# for any build tree uses the session's harness. A harness is started by the first session or run that
 # needs it and stopped by that same one, also on Ctrl+C (pressed once or
 # twice), SIGTERM or SIGHUP. When that one is killed outright, the harness
 # ends itself; a state left behind all the same is recognised by its dead

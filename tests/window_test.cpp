@@ -116,17 +116,15 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
     for (const ULONGLONG deadline = GetTickCount64() + 20000;
          GetTickCount64() < deadline && tintwell_->WaitForExit(2) == -1;) {
       window_ = FindWindowW(L"TintwellForm1", nullptr);
-      if (window_ != nullptr && IsWindowVisible(window_) && Painted()) {
+      // Shown on the screen, on the design's background, it can be clicked.
+      RECT pixel{1, 1, 2, 2};
+      MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&pixel), 2);
+      if (window_ != nullptr && IsWindowVisible(window_) &&
+          CaptureScreen(pixel) == std::vector<DWORD>{Rgb(213, 232, 255)}) {
         return window_;
       }
     }
     return nullptr;
-  }
-  // The window's background shows on the screen: it is there to be clicked.
-  bool Painted() const {
-    RECT pixel{1, 1, 2, 2};
-    MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&pixel), 2);
-    return CaptureScreen(pixel) == std::vector<DWORD>{Rgb(213, 232, 255)};
   }
   // Client area and controls as the design's twips at dpi, and "Change" in
   // window text on the window colour, exactly as drawn here with its font.
@@ -219,18 +217,15 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
   SeenBox Done() const {
     return {L"Done !", L"Color has been changed for " + account_, L"information", 1, window_};
   }
-  SeenBox NotAnswering(HWND owner) const {
+  // A box that asks the user to wait on (Retry) or to stop (Cancel).
+  static SeenBox Asking(bool busy, HWND owner) {
     return {L"Tintwell",
-            L"The messenger is not answering.\n\nChoose Retry to keep waiting for it, or Cancel "
-            L"to stop waiting; Tintwell then closes.",
+            std::wstring{busy ? L"The messenger is busy, perhaps because a window is open in it: "
+                                L"close that window.\n\nChoose Retry to ask the messenger again"
+                              : L"The messenger is not answering.\n\nChoose Retry to keep "
+                                L"waiting for it"} +
+                L", or Cancel to stop waiting; Tintwell then closes.",
             L"warning", 2, owner};
-  }
-  SeenBox Busy() const {
-    return {L"Tintwell",
-            L"The messenger is busy, perhaps because a window is open in it: close that "
-            L"window.\n\nChoose Retry to ask the messenger again, or Cancel to stop waiting; "
-            L"Tintwell then closes.",
-            L"warning", 2, window_};
   }
   // Each of the boxes that ask the user came after the patience the program
   // gives the messenger: times holds the call's start and when each came.
@@ -392,8 +387,9 @@ TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
   }
   // Away to another window and back: the keyboard is where the user left it.
   PressKeys({L"Tab"});
-  const HWND other = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE | WS_BORDER,
-                                     700, 600, 120, 80, nullptr, nullptr, nullptr, nullptr);
+  const HWND other =
+      CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE | WS_BORDER, 700, 600,
+                      120, 80, nullptr, nullptr, nullptr, nullptr);
   ClickAt({760, 640});
   EXPECT_EQ(Settled([other] { return PumpedForegroundWindow(); }, other), other);
   ClickAt(background);
@@ -464,7 +460,8 @@ TEST_P(MessengerTest, ChangeStoresTheColourEachTimeAndWhiteWithGreenAt254) {
   // second apply. (The user's clicks wait; one sent by another program comes.)
   DWORD_PTR answer = 0;
   SendMessageTimeoutW(window_, WM_COMMAND, MAKEWPARAM(design::kLabel4, STN_CLICKED),
-                      reinterpret_cast<LPARAM>(Control(design::kLabel4)), SMTO_NORMAL, 200, &answer);
+                      reinterpret_cast<LPARAM>(Control(design::kLabel4)), SMTO_NORMAL, 200,
+                      &answer);
   EXPECT_EQ(Boxes(2), std::vector<SeenBox>({Done(), Done()}));
   EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
   Sleep(2500);  // what a second apply would take
@@ -557,7 +554,7 @@ TEST_P(MessengerTest, WithoutAnAnsweringMessengerTheWindowIsNeverShown) {
             }),
             nullptr);
   EXPECT_EQ(tintwell_->WaitForExit(20000), 2);
-  EXPECT_EQ(Boxes(2), std::vector(2, NotAnswering(nullptr)));
+  EXPECT_EQ(Boxes(2), std::vector(2, Asking(false, nullptr)));
   ExpectAskedAfterPatience(times, 2);
 
   RegisterMessenger(false);
@@ -606,10 +603,11 @@ TEST_P(MessengerTest, TroubleAtChangeIsWaitedForOrEndsTheProgramTruthfully) {
   const std::vector<BYTE> earlier{0, 0, 0, 0};
   const std::vector<BYTE> chosen{1, 0, 0, 0};
   const std::wstring stored = L"\n\nThe color had already been changed for " + account_ + L".";
-  const std::wstring not_answered = L"The messenger did not answer, and waiting for it was stopped.";
+  const std::wstring not_answered =
+      L"The messenger did not answer, and waiting for it was stopped.";
   const struct {
     std::wstring trouble;  // a stand-in command, or "kill"
-    std::size_t asked;     // boxes that ask the user to wait: the last one stops, or the apply is done
+    std::size_t asked;     // boxes that ask to wait: the last one stops, or the apply is done
     SeenBox last;
     std::vector<BYTE> stored;
   } cases[] = {
@@ -621,7 +619,8 @@ TEST_P(MessengerTest, TroubleAtChangeIsWaitedForOrEndsTheProgramTruthfully) {
       {L"busy:1500", 0, Done(), chosen},
       {L"busy:8000", 1, Done(), chosen},
       {L"busy:60000", 1,
-       FatalBox(0x8001010A, L"The messenger stayed busy, and waiting for it was stopped."), earlier},
+       FatalBox(0x8001010A, L"The messenger stayed busy, and waiting for it was stopped."),
+       earlier},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.trouble);
@@ -654,7 +653,7 @@ TEST_P(MessengerTest, TroubleAtChangeIsWaitedForOrEndsTheProgramTruthfully) {
     EXPECT_EQ(tintwell_->WaitForExit(done ? 0 : 20000), done ? -1 : 1);
     SeenBox last = test.last;
     last.owner = window_;
-    std::vector<SeenBox> expected(test.asked, busy ? Busy() : NotAnswering(window_));
+    std::vector<SeenBox> expected(test.asked, Asking(busy, window_));
     expected.insert(expected.begin(), Done());
     expected.push_back(last);
     EXPECT_EQ(Boxes(expected.size(), 20000), expected);

@@ -1,11 +1,12 @@
 #include "window/dpi.h"
 
+#include "window/function_in.h"
+
 namespace {
 
 template <typename Function>
 Function User32Function(const char* name) {
-  const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+  return FunctionIn<Function>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 }  // namespace

@@ -149,14 +149,16 @@ bool Form1::OnCreate() {
   return RunOrShowFatal(nullptr, [this] {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
     for (const design::Control& control : design::kControls) {
-      if (CreateWindowExW(control.ex_style, control.window_class, control.text, control.style, 0, 0, 0, 0,
-                          window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                          instance, nullptr) == nullptr) {
+      if (CreateWindowExW(control.ex_style, control.window_class, control.text, control.style, 0,
+                          0, 0, 0, window_,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
+                          nullptr) == nullptr) {
         throw FailureFromLastError();
       }
     }
     for (const int id : {design::kRed, design::kGreen, design::kBlue}) {
-      SCROLLINFO range{sizeof range, SIF_RANGE | SIF_PAGE | SIF_POS, 0, design::kChannelMax, 0, 0, 0};
+      SCROLLINFO range{sizeof range, SIF_RANGE | SIF_PAGE | SIF_POS, 0, design::kChannelMax,
+                       0, 0, 0};
       SetScrollInfo(Control(id), SB_CTL, &range, FALSE);
     }
     LayOut(WindowDpi(window_));

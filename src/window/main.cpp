@@ -5,30 +5,28 @@
 
 #include "failure/failure.h"
 #include "window/form1.h"
+#include "window/function_in.h"
 
 namespace {
-
-template <typename Function>
-Function Lookup(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 // Tintwell runs from wherever it was unzipped, often a downloads folder
 // shared with whatever else was downloaded: a DLL there named like one that
 // Windows loads on the program's behalf must never be loaded. Both calls are
-// newer than the first Windows the program starts on, hence looked up.
+// looked up: the first is newer than XP, the second newer than the API level
+// the program compiles against.
 void KeepDllSearchInSystemFolder() {
   const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
   constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
   // Windows 8, and Vista or 7 with KB2533623: the system folder only.
   using SetDefaultFunction = BOOL(WINAPI*)(DWORD);
-  if (const auto set_default = Lookup<SetDefaultFunction>(kernel32, "SetDefaultDllDirectories");
-      set_default != nullptr && set_default(kSearchSystem32)) {
+  const auto set_default = FunctionIn<SetDefaultFunction>(kernel32, "SetDefaultDllDirectories");
+  if (set_default != nullptr && set_default(kSearchSystem32)) {
     return;
   }
-  // XP SP1 and later: at least not the current folder.
+  // XP SP1 and later: at least not the current folder (the program's own
+  // stays first in the search there).
   using SetDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
-  if (const auto set_directory = Lookup<SetDirectoryFunction>(kernel32, "SetDllDirectoryW")) {
+  if (const auto set_directory = FunctionIn<SetDirectoryFunction>(kernel32, "SetDllDirectoryW")) {
     set_directory(L"");
   }
 }
@@ -39,8 +37,7 @@ void KeepDllSearchInSystemFolder() {
 bool LoadCommonControls() {
   const HMODULE comctl32 = LoadLibraryW(L"comctl32.dll");
   using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  const auto init =
-      comctl32 == nullptr ? nullptr : Lookup<InitFunction>(comctl32, "InitCommonControlsEx");
+  const auto init = FunctionIn<InitFunction>(comctl32, "InitCommonControlsEx");
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   return init != nullptr && init(&controls);
 }

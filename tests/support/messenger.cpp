@@ -100,21 +100,17 @@ PlantedInProcessServer::PlantedInProcessServer(const std::wstring& client,
     : view_(ViewOf(client)) {
   DeleteFileW(MarkOf(dll).c_str());
   HKEY key = nullptr;
-  DWORD disposition = 0;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kClassKey.c_str(), 0, nullptr, 0,
-                      KEY_ALL_ACCESS | view_, nullptr, &key, &disposition) != ERROR_SUCCESS) {
-    return;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kClassKey + L"\\InprocServer32").c_str(), 0, nullptr, 0,
+                      KEY_SET_VALUE | view_, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
+                   static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
   }
-  created_class_ = disposition == REG_CREATED_NEW_KEY;
-  RegSetKeyValueW(key, L"InprocServer32", nullptr, REG_SZ, dll.c_str(),
-                  static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
-  RegSetKeyValueW(key, L"InprocServer32", L"ThreadingModel", REG_SZ, L"Both", 10);
-  RegCloseKey(key);
 }
 
 PlantedInProcessServer::~PlantedInProcessServer() {
   DeleteTree(view_, kClassKey, L"InprocServer32");
-  if (created_class_) {
-    DeleteTree(view_, L"Software\\Classes\\CLSID", GuidText(messenger_ids::kMessengerClass));
-  }
+  // The class's own key goes too where nothing else is in it: in the view
+  // that a 32-bit messenger did not register in.
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kClassKey.c_str(), view_, 0);
 }

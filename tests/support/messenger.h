@@ -51,7 +51,6 @@ class PlantedInProcessServer {
 
  private:
   REGSAM view_;
-  bool created_class_ = false;
 };
 
 // The registry view of a program: KEY_WOW64_32KEY for a 32-bit one.
