@@ -58,19 +58,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-if runs_i386; then
-  # An emulator registered already is left as it is, but an old qemu
-  # resumes a thread of Wine's 32-bit side with another thread's registers
-  # while it dispatches an exception: 32-bit programs crash at random.
-  interpreter=$(sed -n 's/^interpreter //p' "$binfmt/qemu-i386" 2>/dev/null || true)
-  if [ -n "$interpreter" ] && ! qemu="$interpreter" qemu_is_recent; then
-    echo "error: i386 programs run through $interpreter, older than qemu $qemu_oldest," \
-      "which crashes 32-bit Wine; remove that entry (echo -1 >$binfmt/qemu-i386) and" \
-      "run this script again" >&2
-    exit 1
-  fi
-  exit 0
+# An interpreter registered already is left as it is, but for a qemu older
+# than 8.1: it also resumes a thread of Wine's 32-bit side with another
+# thread's registers while it dispatches an exception, so 32-bit Wine
+# programs crash. Such an entry is replaced.
+entry=$binfmt/qemu-i386
+interpreter=$(sed -n 's/^interpreter //p' "$entry" 2>/dev/null || true)
+if [ -n "$interpreter" ] && ! qemu="$interpreter" qemu_is_recent; then
+  $root || need_root "i386 programs run through $interpreter, older than qemu $qemu_oldest"
+  echo "Replacing the i386 interpreter $interpreter, older than qemu $qemu_oldest"
+  echo -1 >"$entry"
 fi
+runs_i386 && exit 0
 
 # The kernel does not run i386 programs itself: qemu does, through binfmt_misc.
 if ! qemu_is_recent; then
@@ -91,9 +90,9 @@ if [ ! -e "$binfmt/register" ]; then
   $root || need_root "binfmt_misc is not mounted"
   mount -t binfmt_misc binfmt_misc "$binfmt"
 fi
-if [ -e "$binfmt/qemu-i386" ]; then
-  echo "error: i386 programs cannot run, yet $binfmt/qemu-i386 is registered:" >&2
-  cat "$binfmt/qemu-i386" >&2
+if [ -e "$entry" ]; then
+  echo "error: i386 programs cannot run, yet $entry is registered:" >&2
+  cat "$entry" >&2
   exit 1
 fi
 $root || need_root "no interpreter is registered for i386 programs"
