@@ -1,7 +1,8 @@
 // Measures Tintwell against its floor (bench/floor.cpp), side by side in one
 // run, and prints one table; with "soak", drives a long session instead.
 //
-//   bench            start, apply and peak memory: medians of 7 runs each
+//   bench            start, apply and peak memory: 121 runs of each program,
+//                    their middle half's mean against the floor's
 //   bench soak       10 000 scroll changes that change a value, every position
 //                    read back, and 500 applies checked byte for byte
 //
