@@ -568,7 +568,9 @@ TEST_P(MessengerTest, WithoutAnAnsweringMessengerTheWindowIsNeverShown) {
 // A DLL that Windows loads by its bare name on the program's behalf (the
 // theme library, which the common controls load) is never loaded from the
 // program's folder, a downloads folder say, where it may have been planted.
-// Wine prefers its own system DLLs, so it is told to prefer such a file.
+// Wine prefers its own system DLLs, so Tintwell is told to prefer such a file
+// (in Wine's settings for the program: its environment reaches no further
+// than this process).
 TEST_P(WindowTest, NoDllIsLoadedFromTheProgramsFolder) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
@@ -578,13 +580,14 @@ TEST_P(WindowTest, NoDllIsLoadedFromTheProgramsFolder) {
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   EXPECT_TRUE(CopyFileW(GetParam().tintwell.c_str(), tintwell_path_.c_str(), TRUE));
   EXPECT_TRUE(CopyFileW(GetParam().planted.c_str(), planted.c_str(), TRUE));
-  wchar_t overrides[256] = {};
-  GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 256);
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (overrides + std::wstring{L";uxtheme=n,b"}).c_str());
+  const wchar_t settings[] = L"Software\\Wine\\AppDefaults\\Tintwell.exe";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (settings + std::wstring{L"\\DllOverrides"}).c_str(),
+                            L"uxtheme", REG_SZ, L"native,builtin", 30),
+            ERROR_SUCCESS);
   EXPECT_NE(Start(), nullptr);
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides);
   EXPECT_EQ(GetFileAttributesW(MarkOf(planted).c_str()), INVALID_FILE_ATTRIBUTES);
   tintwell_.reset();
+  EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, settings), ERROR_SUCCESS);
   for (const std::wstring& file : {tintwell_path_, planted, MarkOf(planted)}) {
     DeleteFileW(file.c_str());
   }
