@@ -223,14 +223,13 @@ int Benchmark() {
   for (int run = 0; run < kRuns; ++run) {
     Program program{L"" TINTWELL_EXE_PATH, L"TintwellForm1"};
     Program baseline{L"" FLOOR_EXE_PATH, L"TintwellFloor"};
+    auto measure = [&](bool ours) {
+      return ours ? Measure(program, "Tintwell", {0, 0, 0, 0}, tintwell)
+                  : Measure(baseline, "the floor program", {1, 2, 3, 0}, floor);
+    };
     // Each goes first in every other run, so that neither gains from the other.
     const bool ours_first = run % 2 == 0;
-    if (!Measure(ours_first ? program : baseline, ours_first ? "Tintwell" : "the floor program",
-                 ours_first ? std::vector<BYTE>{0, 0, 0, 0} : std::vector<BYTE>{1, 2, 3, 0},
-                 ours_first ? tintwell : floor) ||
-        !Measure(ours_first ? baseline : program, ours_first ? "the floor program" : "Tintwell",
-                 ours_first ? std::vector<BYTE>{1, 2, 3, 0} : std::vector<BYTE>{0, 0, 0, 0},
-                 ours_first ? floor : tintwell)) {
+    if (!measure(ours_first) || !measure(!ours_first)) {
       return 1;
     }
   }

@@ -23,20 +23,7 @@ std::wstring SystemDescription(DWORD code) {
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                  code, 0, text, 512, nullptr);
   std::wstring description = text;
-  while (!description.empty() && std::wstring_view{L"\r\n "}.find(description.back()) !=
-                                     std::wstring_view::npos) {
-    description.pop_back();
-  }
-  return description;
-}
-
-// The foreground window, once this thread has taken its own input in.
-HWND PumpedForegroundWindow() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    DispatchMessageW(&message);
-  }
-  return GetForegroundWindow();
+  return description.erase(description.find_last_not_of(L"\r\n ") + 1);
 }
 
 int Position(HWND bar) { return static_cast<int>(SendMessageW(bar, SBM_GETPOS, 0, 0)); }
@@ -176,10 +163,8 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
     ASSERT_NE(remote, nullptr);
     ASSERT_TRUE(WriteProcessMemory(tintwell_->handle(), remote, &suggested, sizeof suggested,
                                    nullptr));
-    DWORD_PTR answer = 0;
-    EXPECT_NE(SendMessageTimeoutW(window_, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
-                                  reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 10000, &answer),
-              0);
+    Ask(window_, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+        reinterpret_cast<LPARAM>(remote));
     VirtualFreeEx(tintwell_->handle(), remote, 0, MEM_RELEASE);
   }
   std::vector<SeenBox> Boxes(std::size_t count, DWORD timeout_ms = 5000) {
@@ -214,8 +199,9 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
   std::vector<BYTE> StoredColor() const {
     return ReadBinaryValue(AccountKey(account_), L"IM Color");
   }
-  SeenBox Done() const {
-    return {L"Done !", L"Color has been changed for " + account_, L"information", 1, window_};
+  SeenBox Done(const std::wstring& name = {}) const {
+    return {L"Done !", L"Color has been changed for " + (name.empty() ? account_ : name),
+            L"information", 1, window_};
   }
   // A box that asks the user to wait on (Retry) or to stop (Cancel).
   static SeenBox Asking(bool busy, HWND owner) {
@@ -236,12 +222,12 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
       EXPECT_LT(times[i] - times[i - 1], 7000u);
     }
   }
-  // Sends the program a request as another program would, and expects the
-  // answer within a second.
-  LRESULT Ask(UINT message, LPARAM lparam) const {
+  // Sends a window of the program a request as another program would, and
+  // expects the answer within a second.
+  static LRESULT Ask(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     DWORD_PTR answer = 0;
     const ULONGLONG sent = GetTickCount64();
-    EXPECT_NE(SendMessageTimeoutW(window_, message, 0, lparam, SMTO_NORMAL, 5000, &answer), 0);
+    EXPECT_NE(SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, 5000, &answer), 0);
     EXPECT_LT(GetTickCount64() - sent, 1000u) << message;
     return static_cast<LRESULT>(answer);
   }
@@ -301,8 +287,7 @@ TEST_P(WindowTest, TheWindowFollowsTheDesignAtEveryScale) {
   ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
   ClickChange();
   Sleep(300);  // the messenger is being asked
-  DWORD_PTR answer = 0;
-  SendMessageTimeoutW(Control(design::kLabel1), WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &answer);
+  Ask(Control(design::kLabel1), WM_CLOSE, 0, 0);
   SendDpiChange(120, {40, 30, 500, 300});
   EXPECT_EQ(tintwell_->WaitForExit(10000), 1);
   EXPECT_EQ(Boxes(2), (std::vector<SeenBox>{FatalBox(0x80070578, SystemDescription(0x80070578)),
@@ -391,7 +376,13 @@ TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
       CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE | WS_BORDER, 700, 600,
                       120, 80, nullptr, nullptr, nullptr, nullptr);
   ClickAt({760, 640});
-  EXPECT_EQ(Settled([other] { return PumpedForegroundWindow(); }, other), other);
+  auto foreground = [] {  // once this thread has taken its own input in
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+      DispatchMessageW(&message);
+    }
+    return GetForegroundWindow();
+  };
+  EXPECT_EQ(Settled(foreground, other), other);
   ClickAt(background);
   EXPECT_EQ(Settled(focus, Control(design::kGreen)), Control(design::kGreen));
   DestroyWindow(other);
@@ -432,7 +423,7 @@ TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
   // A close sent by another program (as "End task" sends it) is answered
   // before the program unsubscribes, slowly here, which it does all the same.
   ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
-  Ask(WM_CLOSE, 0);
+  Ask(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
   EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 1);
 }
@@ -458,10 +449,8 @@ TEST_P(MessengerTest, ChangeStoresTheColourEachTimeAndWhiteWithGreenAt254) {
   EXPECT_EQ(Preview(), std::vector<DWORD>{Rgb(255, 254, 255)});
   // A click that reaches the window while the messenger is asked starts no
   // second apply. (The user's clicks wait; one sent by another program comes.)
-  DWORD_PTR answer = 0;
-  SendMessageTimeoutW(window_, WM_COMMAND, MAKEWPARAM(design::kLabel4, STN_CLICKED),
-                      reinterpret_cast<LPARAM>(Control(design::kLabel4)), SMTO_NORMAL, 200,
-                      &answer);
+  Ask(window_, WM_COMMAND, MAKEWPARAM(design::kLabel4, STN_CLICKED),
+      reinterpret_cast<LPARAM>(Control(design::kLabel4)));
   EXPECT_EQ(Boxes(2), std::vector<SeenBox>({Done(), Done()}));
   EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
   Sleep(2500);  // what a second apply would take
@@ -479,9 +468,6 @@ TEST_P(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, AccountKey(account_ + L"\\inner").c_str(), nullptr,
                             REG_SZ, L"", 2),
             ERROR_SUCCESS);
-  auto done = [this](const std::wstring& name) {
-    return SeenBox{L"Done !", L"Color has been changed for " + name, L"information", 1, window_};
-  };
   auto refused = [this](const std::wstring& name, const std::wstring& reason) {
     return SeenBox{L"Tintwell", L"The color was not changed for " + name + L".\n\n" + reason,
                    L"critical", 1, window_};
@@ -495,8 +481,8 @@ TEST_P(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
       L"This account has no messenger settings on this computer yet. Sign in once with the "
       L"messenger, then try again.";
   const std::pair<std::wstring, SeenBox> cases[] = {
-      {L"o'neil+im@example.org", done(L"o'neil+im@example.org")},
-      {L"\"" + account_ + L"\"", done(L"\"" + account_ + L"\"")},
+      {L"o'neil+im@example.org", Done(L"o'neil+im@example.org")},
+      {L"\"" + account_ + L"\"", Done(L"\"" + account_ + L"\"")},
       {L"",
        {L"Tintwell",
         L"Incorrect Format:\n\nHKEY_CURRENT_USER\\Software\\Microsoft\\MSNMessenger\\"
@@ -686,7 +672,7 @@ TEST_P(MessengerTest, ClosingEndsTheProgramAndItsSubscriptionWhateverTheMessenge
   ASSERT_EQ(StandinMessenger::Control(L"delay:1000"), 0);
   ClickChange();
   Sleep(500);
-  EXPECT_EQ(Ask(WM_QUERYENDSESSION, ENDSESSION_LOGOFF), TRUE);
+  EXPECT_EQ(Ask(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
   PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(tintwell_->WaitForExit(15000), 0);
   EXPECT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
