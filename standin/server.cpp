@@ -84,6 +84,7 @@ void Server::BeforeNameAnswer() {
 }
 
 void Server::BeforeSubscription() {
+  Sleep(answer_delay_ms_);
   Misbehave(std::exchange(at_subscription_, Misbehaviour::kNone));
 }
 

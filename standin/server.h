@@ -35,8 +35,8 @@ class Server {
   void Quit();
 
   const std::optional<std::wstring>& signin_name() const { return signin_name_; }
-  // How long each answer to MySigninName or to an unsubscription takes, as
-  // a slow messenger's would.
+  // How long each answer to MySigninName, to a subscription or to an
+  // unsubscription takes, as a slow messenger's would.
   void SetAnswerDelay(DWORD milliseconds) { answer_delay_ms_ = milliseconds; }
   // Calls are refused as busy for that long from now: the busy window of a
   // messenger that has a modal window open.

@@ -19,6 +19,11 @@ inline constexpr IID kMessengerInterface = {
 inline constexpr IID kMessengerEvents = {
     0xC9A6A6B6, 0x9BC1, 0x43A5, {0xB0, 0x6B, 0xE5, 0x88, 0x74, 0xEE, 0xBC, 0x96}};
 
+// The standard proxy of every dispinterface (PSDispatch), which marshals the
+// event sink.
+inline constexpr CLSID kDispatchProxy = {
+    0x00020420, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 // What IDispatch calls take for "no particular interface" (IID_NULL).
 inline constexpr IID kNoInterface{};
 

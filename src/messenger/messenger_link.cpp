@@ -42,7 +42,15 @@ Failure FailureFromException(EXCEPINFO& exception) {
 
 HRESULT MessengerLink::Open(int exit_code_if_stopped) {
   Close();
-  HRESULT status = filter_.Register();
+  // The messenger asks the sink for its event interface, which a 32-bit
+  // messenger registers for 32-bit programs alone (64-bit Windows 7 and later
+  // keep the two registry views' interfaces apart): this process marshals it
+  // with the standard dispatch proxy, whatever its own view holds.
+  HRESULT status =
+      CoRegisterPSClsid(messenger_ids::kMessengerEvents, messenger_ids::kDispatchProxy);
+  if (SUCCEEDED(status)) {
+    status = filter_.Register();
+  }
   if (FAILED(status)) {
     return status;
   }

@@ -123,9 +123,12 @@ DWORD STDMETHODCALLTYPE UnansweredCallFilter::HandleInComingCall(DWORD, HTASK, D
   return SERVERCALL_ISHANDLED;  // the messenger's events
 }
 
+// Calls that the program does not watch (made on this thread by another
+// component, an input method say) get COM's own answers: the failure of a
+// refused call, and a wait without a word.
 DWORD STDMETHODCALLTYPE UnansweredCallFilter::RetryRejectedCall(HTASK, DWORD tick_count,
                                                                 DWORD reject_type) {
-  if (reject_type != SERVERCALL_RETRYLATER) {
+  if (call_under_way_ == 0 || reject_type != SERVERCALL_RETRYLATER) {
     return kCancel;  // refused for good: the call fails
   }
   // A busy messenger is asked again, with the same patience as a silent one.
@@ -134,7 +137,9 @@ DWORD STDMETHODCALLTYPE UnansweredCallFilter::RetryRejectedCall(HTASK, DWORD tic
 }
 
 DWORD STDMETHODCALLTYPE UnansweredCallFilter::MessagePending(HTASK, DWORD tick_count, DWORD) {
-  WaitOrEnd(tick_count, Trouble::kNotAnswering);
+  if (call_under_way_ != 0) {
+    WaitOrEnd(tick_count, Trouble::kNotAnswering);
+  }
   // Painting goes on; input waits until the call is over.
   return PENDINGMSG_WAITDEFPROCESS;
 }
@@ -145,6 +150,10 @@ void UnansweredCallFilter::WaitOrEnd(DWORD elapsed_ms, Trouble trouble) {
   }
   if (!ending_.ask) {
     End(trouble);
+  }
+  // Keys and clicks that waited in the queue while the messenger was asked
+  // were meant for the window: an Enter or an Esc must not answer the box.
+  for (MSG input; PeekMessageW(&input, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT);) {
   }
   const DWORD asked = GetTickCount();
   if (MessageBoxW(ending_.owner, trouble == Trouble::kBusy ? kBusy : kNotAnswering,

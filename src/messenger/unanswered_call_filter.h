@@ -1,7 +1,8 @@
 // What the window's thread does while a call to the messenger goes
 // unanswered or is refused as busy: the thread's COM message filter. After a
 // few seconds it tells the user, who may keep waiting or stop; a program that
-// is closing stops without asking.
+// is closing stops without asking. Calls it does not watch (made on the
+// thread by some other component) get COM's own answers.
 #pragma once
 
 #include <windows.h>

@@ -6,7 +6,8 @@
 
 // Newer than the API level the program compiles against; older systems never
 // send the message, and 96 is every system's default.
-inline constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED
+inline constexpr UINT kDpiChangedMessage = 0x02E0;        // WM_DPICHANGED
+inline constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;  // WM_GETDPISCALEDSIZE
 inline constexpr UINT kDefaultDpi = 96;
 
 UINT WindowDpi(HWND window);

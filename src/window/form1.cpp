@@ -23,6 +23,20 @@ HFONT CreateDesignFont(UINT dpi, int weight) {
   return CreateFontIndirectW(&font);
 }
 
+// The design's client area at dpi.
+SIZE DesignClient(UINT dpi) {
+  return {TwipsToPixels(design::kClientWidth, dpi), TwipsToPixels(design::kClientHeight, dpi)};
+}
+
+// What the frame adds to the client area, as the system draws it now.
+SIZE DrawnFrame(HWND window) {
+  RECT frame{};
+  RECT client{};
+  GetWindowRect(window, &frame);
+  GetClientRect(window, &client);
+  return {frame.right - frame.left - client.right, frame.bottom - frame.top - client.bottom};
+}
+
 }  // namespace
 
 template <typename Handler>
@@ -115,8 +129,12 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
       // protect by refusing a log-off.
       return TRUE;
     case WM_ENDSESSION:
+      // The messenger ends with the session, and nothing of the program's
+      // is left half-done: it ends at once, without waiting on a messenger
+      // that may not answer.
       if (wparam != FALSE) {
-        OnCloseRequest();
+        ReplyMessage(0);
+        ExitProcess(static_cast<UINT>(exit_code_));
       }
       return 0;
     case WM_ERASEBKGND:
@@ -127,6 +145,9 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case WM_SETFOCUS:
       OnSetFocus();
       return 0;
+    case kGetDpiScaledSizeMessage:
+      *reinterpret_cast<SIZE*>(lparam) = DesignFrame(LOWORD(wparam));
+      return TRUE;
     case kDpiChangedMessage:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
@@ -139,11 +160,20 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
 }
 
 bool Form1::OnCreate() {
-  // The load event: without the messenger there is nothing to do.
-  if (FAILED(msn_.Open(kNoMessengerExitCode))) {
+  // The load event: without the messenger there is nothing to do. A close
+  // asked for while the messenger is reached waits for the start to end;
+  // then the window is never shown.
+  busy_ = true;
+  const HRESULT opened = msn_.Open(kNoMessengerExitCode);
+  busy_ = false;
+  if (FAILED(opened)) {
     MessageBoxW(nullptr, L"Please log-in to MSN 6 before using this program", L"Error",
                 MB_OK | MB_ICONHAND);
     exit_code_ = kNoMessengerExitCode;
+    return false;
+  }
+  if (close_held_) {
+    exit_code_ = 0;
     return false;
   }
   return RunOrShowFatal(nullptr, [this] {
@@ -196,10 +226,10 @@ void Form1::OnHScroll(HWND bar, int request, int thumb_position) {
 void Form1::OnCommand(int id, int notification) {
   // While the messenger is being asked, COM delivers posted messages; a click
   // that arrives then must not start a second apply inside the first.
-  if (id == design::kLabel4 && notification == STN_CLICKED && !applying_) {
-    applying_ = true;
+  if (id == design::kLabel4 && notification == STN_CLICKED && !busy_) {
+    busy_ = true;
     Guarded([this] { ApplyColor(*this, msn_, window_); });
-    applying_ = false;
+    busy_ = false;
     if (close_held_ && window_ != nullptr) {
       DestroyWindow(window_);
     }
@@ -227,10 +257,10 @@ LRESULT Form1::OnControlColor(HDC dc, HWND control) {
 }
 
 void Form1::OnCloseRequest() {
-  // A close that arrives while the colour is being applied (from another
-  // program, or while the confirmation is open) waits until the apply is
+  // A close that arrives while the program starts or applies the colour
+  // (from another program, or while a box is open) waits until that is
   // over: the window and the messenger link stay while a call needs them.
-  if (applying_) {
+  if (busy_) {
     close_held_ = true;
   } else {
     DestroyWindow(window_);
@@ -260,9 +290,25 @@ void Form1::OnSetFocus() {
 }
 
 void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
-  SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Taken whole, in one move: Windows 10 1703 and later suggest the frame
+  // this window asked for at the new DPI. Older ones scale the old frame,
+  // which the layout then fits to the design.
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   Guarded([&] { LayOut(dpi); });
+}
+
+SIZE Form1::DesignFrame(UINT dpi) const {
+  const SIZE client = DesignClient(dpi);
+  // Where the frame is drawn at the window's DPI (on every Windows that
+  // asks), it is the system's to tell at the new one; a system that draws
+  // it at one scale whatever the DPI keeps it as it is.
+  const SIZE drawn = DrawnFrame(window_);
+  const SIZE at_window_dpi = FrameSizeForClient(window_, 0, 0, dpi_);
+  if (drawn.cx != at_window_dpi.cx || drawn.cy != at_window_dpi.cy) {
+    return {client.cx + drawn.cx, client.cy + drawn.cy};
+  }
+  return FrameSizeForClient(window_, client.cx, client.cy, dpi);
 }
 
 void Form1::OnDestroy() {
@@ -292,23 +338,21 @@ void Form1::LayOut(UINT dpi) {
     SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
   }
   fonts_.erase(fonts_.begin(), fonts_.begin() + static_cast<std::ptrdiff_t>(fonts_in_use));
-  const int width = TwipsToPixels(design::kClientWidth, dpi);
-  const int height = TwipsToPixels(design::kClientHeight, dpi);
-  SIZE frame = FrameSizeForClient(window_, width, height, dpi);
+  dpi_ = dpi;
+  // The client area is fitted to the design by the frame the system really
+  // draws, which may be at another scale than dpi (on a system that scales
+  // no frame per monitor).
+  const SIZE client = DesignClient(dpi);
   for (int pass = 0; pass < 2; ++pass) {
-    if (!SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
+    RECT area{};
+    GetClientRect(window_, &area);
+    if (area.right == client.cx && area.bottom == client.cy) {
+      break;
+    }
+    const SIZE frame = DrawnFrame(window_);
+    if (!SetWindowPos(window_, nullptr, 0, 0, client.cx + frame.cx, client.cy + frame.cy,
                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
       throw FailureFromLastError();
-    }
-    // A system that draws the frame at another scale than dpi (one that
-    // scales no frame per monitor) leaves the client area off by the
-    // difference, which the second pass takes back.
-    RECT client{};
-    GetClientRect(window_, &client);
-    frame.cx += width - client.right;
-    frame.cy += height - client.bottom;
-    if (client.right == width && client.bottom == height) {
-      break;
     }
   }
 }

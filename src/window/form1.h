@@ -10,6 +10,7 @@
 
 #include "color/apply.h"
 #include "messenger/messenger_link.h"
+#include "window/dpi.h"
 
 class Form1 final : public ChannelControls {
  public:
@@ -57,6 +58,8 @@ class Form1 final : public ChannelControls {
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void OnDestroy();
 
+  // The frame whose client area is the design's at dpi.
+  SIZE DesignFrame(UINT dpi) const;
   void LayOut(UINT dpi);
   void RefreshPreview();
   std::int16_t ChannelValue(int id) const;
@@ -73,10 +76,12 @@ class Form1 final : public ChannelControls {
   UniqueBrush background_;
   // Every font a control may still hold: the window's and the bold one.
   std::vector<UniqueFont> fonts_;
+  // The DPI the window was last laid out at.
+  UINT dpi_ = kDefaultDpi;
   COLORREF preview_ = 0;
   bool preview_set_ = false;
-  bool applying_ = false;
-  // A close asked for while the colour was being applied.
+  // The start or an apply is under way: a close waits for its end.
+  bool busy_ = false;
   bool close_held_ = false;
   int exit_code_ = 0;
 };

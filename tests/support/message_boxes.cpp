@@ -60,6 +60,16 @@ void PrintTo(const SeenBox& box, std::ostream* out) {
        << testing::PrintToString(box.text);
 }
 
+SeenBox AskingBox(bool busy, HWND owner) {
+  return {L"Tintwell",
+          std::wstring{busy ? L"The messenger is busy, perhaps because a window is open in it: "
+                              L"close that window.\n\nChoose Retry to ask the messenger again"
+                            : L"The messenger is not answering.\n\nChoose Retry to keep "
+                              L"waiting for it"} +
+              L", or Cancel to stop waiting; Tintwell then closes.",
+          L"warning", 2, owner};
+}
+
 MessageBoxWatcher::MessageBoxWatcher(DWORD process_id, std::function<int(const SeenBox&)> on_box)
     : process_id_(process_id),
       on_box_(std::move(on_box)),

@@ -20,6 +20,10 @@ struct SeenBox {
 };
 void PrintTo(const SeenBox& box, std::ostream* out);
 
+// The box in which the program asks whether to keep waiting for a messenger
+// that is busy or not answering (Retry) or to stop (Cancel).
+SeenBox AskingBox(bool busy, HWND owner);
+
 class MessageBoxWatcher {
  public:
   // on_box runs on the watching thread while each box is still open, and

@@ -27,6 +27,18 @@ void DeleteTree(REGSAM view, const std::wstring& parent, const std::wstring& nam
   }
 }
 
+void SetDefaultValue(REGSAM view, const std::wstring& key_name, const std::wstring& text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_name.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view,
+                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+}
+
+const std::wstring kInterfaces = L"Software\\Classes\\Interface";
+
 bool StandinRunning() {
   return FindWindowExW(HWND_MESSAGE, nullptr, kControlWindowClass, nullptr) != nullptr;
 }
@@ -63,15 +75,20 @@ StandinMessenger::StandinMessenger(const std::wstring& program, const std::wstri
   if (Run(L"/regserver") != 0) {
     return;
   }
-  const std::wstring interfaces = L"Software\\Classes\\Interface";
   for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
     for (const IID& dual :
          {messenger_ids::kMessengerInterface, messenger_ids::kMessengerDefaultInterface}) {
-      DeleteTree(view, interfaces, GuidText(dual));
+      DeleteTree(view, kInterfaces, GuidText(dual));
     }
   }
+  // 64-bit Windows 7 and later keep a 32-bit messenger's event interface
+  // from 64-bit programs. Wine looks in the other view for a missing key, so
+  // the key stays, naming a proxy that does not exist.
   if (ViewOf(program) == KEY_WOW64_32KEY) {
-    DeleteTree(KEY_WOW64_64KEY, interfaces, GuidText(messenger_ids::kMessengerEvents));
+    SetDefaultValue(KEY_WOW64_64KEY,
+                    kInterfaces + L"\\" + GuidText(messenger_ids::kMessengerEvents) +
+                        L"\\ProxyStubClsid32",
+                    L"{6E6F7768-6572-6500-0000-000000000000}");
   }
   process_.emplace(program, QuoteArgument(L"/signin:" + signin_name));
   for (int i = 0; i < 1000 && !started_ && process_->WaitForExit(0) == -1; ++i) {
@@ -85,6 +102,7 @@ StandinMessenger::~StandinMessenger() {
     Kill();
   }
   Run(L"/unregserver");
+  DeleteTree(KEY_WOW64_64KEY, kInterfaces, GuidText(messenger_ids::kMessengerEvents));
 }
 
 void StandinMessenger::Kill() {
@@ -99,13 +117,7 @@ PlantedInProcessServer::PlantedInProcessServer(const std::wstring& client,
                                                const std::wstring& dll)
     : view_(ViewOf(client)) {
   DeleteFileW(MarkOf(dll).c_str());
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kClassKey + L"\\InprocServer32").c_str(), 0, nullptr, 0,
-                      KEY_SET_VALUE | view_, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
-                   static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-  }
+  SetDefaultValue(view_, kClassKey + L"\\InprocServer32", dll);
 }
 
 PlantedInProcessServer::~PlantedInProcessServer() {

@@ -1,0 +1,94 @@
+// The program's message filter, called as Windows' COM calls it: Wine's own
+// waits hide what these calls decide (Wine ignores a server's busy refusal,
+// and hands the user's input to the window while a call waits).
+#include <gtest/gtest.h>
+
+#include "messenger/unanswered_call_filter.h"
+#include "support/message_boxes.h"
+
+namespace {
+
+constexpr DWORD kCancel = static_cast<DWORD>(-1);
+constexpr DWORD kPatience = UnansweredCallFilter::kPatienceMs;
+
+// Every box is answered Retry after a pause in which keys queued for it
+// would have answered it first. A Cancel would end this program with 3.
+class FilterTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    ASSERT_HRESULT_SUCCEEDED(filter_.Register());
+  }
+  void TearDown() override {
+    filter_.Revoke();
+    CoUninitialize();
+  }
+  // A busy refusal is retried after a short delay, not cancelled.
+  void ExpectRetried(DWORD elapsed) {
+    EXPECT_LT(filter_.RetryRejectedCall(nullptr, elapsed, SERVERCALL_RETRYLATER), 1000u)
+        << elapsed;
+  }
+
+  UnansweredCallFilter filter_;
+  MessageBoxWatcher boxes_{GetCurrentProcessId(), [](const SeenBox&) {
+                             Sleep(300);
+                             return IDRETRY;
+                           }};
+  const UnansweredCallFilter::Ending ending_{.exit_code = 3};
+};
+
+// A call made on the window's thread by another component (an input method,
+// an accessibility tool) gets COM's own answers, however long it waits.
+TEST_F(FilterTest, CallsThatAreNotWatchedGetComsOwnAnswersAndNoBox) {
+  EXPECT_EQ(filter_.MessagePending(nullptr, 60000, PENDINGTYPE_TOPLEVEL),
+            static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));
+  EXPECT_EQ(filter_.RetryRejectedCall(nullptr, 60000, SERVERCALL_RETRYLATER), kCancel);
+  EXPECT_TRUE(boxes_.Seen(1, 500).empty());
+}
+
+// Busy as Windows reports it: retried without a word until the patience is
+// over, then the busy box; Retry gives a whole new patience. A call refused
+// for good fails at once.
+TEST_F(FilterTest, ABusyMessengerIsAskedAgainAndTheUserAfterThePatience) {
+  const UnansweredCallFilter::Watch watch{filter_, ending_};
+  ExpectRetried(kPatience - 100);
+  EXPECT_EQ(filter_.RetryRejectedCall(nullptr, 60000, SERVERCALL_REJECTED), kCancel);
+  EXPECT_TRUE(boxes_.Seen(1, 500).empty());
+
+  const ULONGLONG asked = GetTickCount64();
+  ExpectRetried(kPatience);
+  const auto answered = static_cast<DWORD>(kPatience + GetTickCount64() - asked);
+  ExpectRetried(answered + kPatience - 500);
+  EXPECT_EQ(boxes_.Seen(2, 500), std::vector{AskingBox(true, nullptr)});
+  ExpectRetried(answered + kPatience);
+  EXPECT_EQ(boxes_.Seen(2), std::vector(2, AskingBox(true, nullptr)));
+}
+
+// Keys typed while the call waited stay queued on Windows: an Enter (or an
+// Esc) must not answer the box that opens after the patience.
+TEST_F(FilterTest, KeysQueuedDuringTheCallDoNotAnswerTheBox) {
+  const HWND window = CreateWindowExW(0, L"BUTTON", L"", WS_POPUP | WS_VISIBLE, 0, 0, 80, 40,
+                                      nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  SetForegroundWindow(window);
+  SetFocus(window);
+  INPUT keys[2] = {};
+  for (INPUT& key : keys) {
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = VK_RETURN;
+  }
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
+
+  UnansweredCallFilter::Ending ending = ending_;
+  ending.owner = window;
+  const UnansweredCallFilter::Watch watch{filter_, ending};
+  const ULONGLONG asked = GetTickCount64();
+  EXPECT_EQ(filter_.MessagePending(nullptr, kPatience, PENDINGTYPE_TOPLEVEL),
+            static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));
+  EXPECT_GE(GetTickCount64() - asked, 300u) << "the box did not wait for the test's Retry";
+  EXPECT_EQ(boxes_.Seen(1), std::vector{AskingBox(false, window)});
+  DestroyWindow(window);
+}
+
+}  // namespace
