@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "support/messenger.h"
+#include "standin/driver.h"
 #include "support/registry.h"
 #include "window/design.h"
 

@@ -34,23 +34,19 @@ class FilterTest : public testing::Test {
                              Sleep(300);
                              return IDRETRY;
                            }};
-  const UnansweredCallFilter::Ending ending_{.exit_code = 3};
 };
-
-// A call made on the window's thread by another component (an input method,
-// an accessibility tool) gets COM's own answers, however long it waits.
-TEST_F(FilterTest, CallsThatAreNotWatchedGetComsOwnAnswersAndNoBox) {
-  EXPECT_EQ(filter_.MessagePending(nullptr, 60000, PENDINGTYPE_TOPLEVEL),
-            static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));
-  EXPECT_EQ(filter_.RetryRejectedCall(nullptr, 60000, SERVERCALL_RETRYLATER), kCancel);
-  EXPECT_TRUE(boxes_.Seen(1, 500).empty());
-}
 
 // Busy as Windows reports it: retried without a word until the patience is
 // over, then the busy box; Retry gives a whole new patience. A call refused
-// for good fails at once.
+// for good fails at once. A call that the program does not watch (made on
+// the window's thread by an input method, say) gets COM's own answers,
+// however long it waits.
 TEST_F(FilterTest, ABusyMessengerIsAskedAgainAndTheUserAfterThePatience) {
-  const UnansweredCallFilter::Watch watch{filter_, ending_};
+  EXPECT_EQ(filter_.MessagePending(nullptr, 60000, PENDINGTYPE_TOPLEVEL),
+            static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));
+  EXPECT_EQ(filter_.RetryRejectedCall(nullptr, 60000, SERVERCALL_RETRYLATER), kCancel);
+
+  const UnansweredCallFilter::Watch watch{filter_, {.exit_code = 3}};
   ExpectRetried(kPatience - 100);
   EXPECT_EQ(filter_.RetryRejectedCall(nullptr, 60000, SERVERCALL_REJECTED), kCancel);
   EXPECT_TRUE(boxes_.Seen(1, 500).empty());
@@ -72,17 +68,10 @@ TEST_F(FilterTest, KeysQueuedDuringTheCallDoNotAnswerTheBox) {
   ASSERT_NE(window, nullptr);
   SetForegroundWindow(window);
   SetFocus(window);
-  INPUT keys[2] = {};
-  for (INPUT& key : keys) {
-    key.type = INPUT_KEYBOARD;
-    key.ki.wVk = VK_RETURN;
-  }
-  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
+  keybd_event(VK_RETURN, 0, 0, 0);
+  keybd_event(VK_RETURN, 0, KEYEVENTF_KEYUP, 0);
 
-  UnansweredCallFilter::Ending ending = ending_;
-  ending.owner = window;
-  const UnansweredCallFilter::Watch watch{filter_, ending};
+  const UnansweredCallFilter::Watch watch{filter_, {.owner = window, .exit_code = 3}};
   const ULONGLONG asked = GetTickCount64();
   EXPECT_EQ(filter_.MessagePending(nullptr, kPatience, PENDINGTYPE_TOPLEVEL),
             static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));

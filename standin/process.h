@@ -1,4 +1,5 @@
-// Other programs from a test: started, waited for, and ended when they go.
+// Other programs, run from a test or the bench: started, waited for, and
+// ended when they go.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "support/messenger.h"
+#include "standin/driver.h"
 
 #include <objbase.h>
 
@@ -12,29 +12,6 @@ std::wstring GuidText(const GUID& guid) {
   wchar_t text[40] = {};
   StringFromGUID2(guid, text, 40);
   return text;
-}
-
-const std::wstring kClassKey =
-    L"Software\\Classes\\CLSID\\" + GuidText(messenger_ids::kMessengerClass);
-
-void DeleteTree(REGSAM view, const std::wstring& parent, const std::wstring& name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_ALL_ACCESS | view, &key) ==
-      ERROR_SUCCESS) {
-    RegDeleteTreeW(key, name.c_str());
-    RegDeleteKeyExW(key, name.c_str(), view, 0);
-    RegCloseKey(key);
-  }
-}
-
-void SetDefaultValue(REGSAM view, const std::wstring& key_name, const std::wstring& text) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_name.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view,
-                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-  }
 }
 
 const std::wstring kInterfaces = L"Software\\Classes\\Interface";
@@ -54,13 +31,34 @@ void ResetComActivation() {
 
 }  // namespace
 
+const std::wstring kMessengerClassKey =
+    L"Software\\Classes\\CLSID\\" + GuidText(messenger_ids::kMessengerClass);
+
+void DeleteMachineKey(REGSAM view, const std::wstring& parent, const std::wstring& name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_ALL_ACCESS | view, &key) ==
+      ERROR_SUCCESS) {
+    RegDeleteTreeW(key, name.c_str());
+    RegDeleteKeyExW(key, name.c_str(), view, 0);
+    RegCloseKey(key);
+  }
+}
+
+void SetMachineKeyDefault(REGSAM view, const std::wstring& key_name, const std::wstring& text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_name.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view,
+                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+}
+
 REGSAM ViewOf(const std::wstring& program) {
   DWORD type = SCS_64BIT_BINARY;
   GetBinaryTypeW(program.c_str(), &type);
   return type == SCS_32BIT_BINARY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 }
-
-std::wstring MarkOf(const std::wstring& dll) { return dll + L".loaded"; }
 
 int StandinMessenger::Control(const std::wstring& command) { return SendControlCommand(command); }
 
@@ -78,14 +76,14 @@ StandinMessenger::StandinMessenger(const std::wstring& program, const std::wstri
   for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
     for (const IID& dual :
          {messenger_ids::kMessengerInterface, messenger_ids::kMessengerDefaultInterface}) {
-      DeleteTree(view, kInterfaces, GuidText(dual));
+      DeleteMachineKey(view, kInterfaces, GuidText(dual));
     }
   }
   // 64-bit Windows 7 and later keep a 32-bit messenger's event interface
   // from 64-bit programs. Wine looks in the other view for a missing key, so
   // the key stays, naming a proxy that does not exist.
   if (ViewOf(program) == KEY_WOW64_32KEY) {
-    SetDefaultValue(KEY_WOW64_64KEY,
+    SetMachineKeyDefault(KEY_WOW64_64KEY,
                     kInterfaces + L"\\" + GuidText(messenger_ids::kMessengerEvents) +
                         L"\\ProxyStubClsid32",
                     L"{6E6F7768-6572-6500-0000-000000000000}");
@@ -102,7 +100,7 @@ StandinMessenger::~StandinMessenger() {
     Kill();
   }
   Run(L"/unregserver");
-  DeleteTree(KEY_WOW64_64KEY, kInterfaces, GuidText(messenger_ids::kMessengerEvents));
+  DeleteMachineKey(KEY_WOW64_64KEY, kInterfaces, GuidText(messenger_ids::kMessengerEvents));
 }
 
 void StandinMessenger::Kill() {
@@ -111,18 +109,4 @@ void StandinMessenger::Kill() {
     Sleep(10);
   }
   ResetComActivation();
-}
-
-PlantedInProcessServer::PlantedInProcessServer(const std::wstring& client,
-                                               const std::wstring& dll)
-    : view_(ViewOf(client)) {
-  DeleteFileW(MarkOf(dll).c_str());
-  SetDefaultValue(view_, kClassKey + L"\\InprocServer32", dll);
-}
-
-PlantedInProcessServer::~PlantedInProcessServer() {
-  DeleteTree(view_, kClassKey, L"InprocServer32");
-  // The class's own key goes too where nothing else is in it: in the view
-  // that a 32-bit messenger did not register in.
-  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kClassKey.c_str(), view_, 0);
 }

@@ -1,4 +1,4 @@
-#include "support/processes.h"
+#include "standin/process.h"
 
 Process::Process(const std::wstring& program, const std::wstring& arguments) {
   std::wstring command_line = L"\"" + program + L"\" " + arguments;

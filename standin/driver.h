@@ -1,6 +1,6 @@
-// The messenger as the tests have it: the stand-in, registered the way the
-// messenger registers itself and running signed in, and a stranger's
-// in-process server planted for its class.
+// The stand-in as other programs run it (the tests, the bench): registered
+// the way the messenger registers itself, started signed in, driven through
+// its control window, and ended.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "support/processes.h"
+#include "standin/process.h"
 
 class StandinMessenger {
  public:
@@ -38,22 +38,10 @@ class StandinMessenger {
   bool started_ = false;
 };
 
-// An in-process server for the messenger's class, registered in the view of
-// a client of that architecture (as anyone may, under a user's own classes
-// on Windows; Wine reads only the machine's), pointing at dll: a DLL that
-// leaves a mark beside itself when it is loaded. Removed when it goes.
-class PlantedInProcessServer {
- public:
-  PlantedInProcessServer(const std::wstring& client, const std::wstring& dll);
-  ~PlantedInProcessServer();
-  PlantedInProcessServer(const PlantedInProcessServer&) = delete;
-  PlantedInProcessServer& operator=(const PlantedInProcessServer&) = delete;
-
- private:
-  REGSAM view_;
-};
-
 // The registry view of a program: KEY_WOW64_32KEY for a 32-bit one.
 REGSAM ViewOf(const std::wstring& program);
-// The mark that the planted DLL leaves beside itself when it is loaded.
-std::wstring MarkOf(const std::wstring& dll);
+
+// Machine-wide classes, where Wine looks for them, in one registry view.
+extern const std::wstring kMessengerClassKey;
+void SetMachineKeyDefault(REGSAM view, const std::wstring& key, const std::wstring& text);
+void DeleteMachineKey(REGSAM view, const std::wstring& parent, const std::wstring& name);
