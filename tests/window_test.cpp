@@ -263,8 +263,9 @@ INSTANTIATE_TEST_SUITE_P(x64_beside_32bit_messenger, MessengerTest,
 // The caption and the program's icon; the window and its controls where the
 // design puts them, and "Change" in bold MS Sans Serif 8.25 pt, at the DPI
 // the program starts with and at the one Windows tells it of when the window
-// moves to a monitor of another scale. A relayout that fails during an apply (a control gone, destroyed by
-// another program) ends the program only once the apply is over.
+// moves to a monitor of another scale. A relayout that fails during an apply
+// (a control gone, destroyed by another program) ends the program only once
+// the apply is over.
 TEST_P(WindowTest, TheWindowShowsItsTitleIconAndDesignAtEveryScale) {
   // The last at 96 DPI, whose box icons this test recognises.
   for (const int dpi : {120, 144, 96}) {
@@ -333,8 +334,7 @@ TEST_P(WindowTest, TheWindowShowsItsTitleIconAndDesignAtEveryScale) {
   Ask(Control(design::kLabel1), WM_CLOSE, 0, 0);
   SendDpiChange(120, {40, 30, 500, 300});
   EXPECT_EQ(tintwell_->WaitForExit(10000), 1);
-  EXPECT_EQ(Boxes(2), (std::vector<SeenBox>{FatalBox(0x80070578),
-                                            Done()}));
+  EXPECT_EQ(Boxes(2), (std::vector<SeenBox>{FatalBox(0x80070578), Done()}));
   EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0, 0, 0, 0}));
 }
 

@@ -25,7 +25,8 @@ class Form1 final : public ChannelControls {
 
   // Creates and shows the window. Its load event opens the messenger link
   // first; when that fails it says so and returns false, and no window was
-  // ever shown. exit_code() then tells how the program ends.
+  // ever shown; so it does after a close asked for meanwhile. exit_code()
+  // then tells how the program ends.
   bool Load(HINSTANCE instance);
 
   HWND window() const { return window_; }
