@@ -20,6 +20,8 @@ class StandinMessenger {
   // whatever else its type library registered (its dual interfaces, and
   // Wine's copies in the other view) is removed, so that a program which
   // needed it fails here rather than beside a messenger that registered less.
+  // Beside a 32-bit one, a 64-bit program finds no proxy for the event
+  // interface, as on 64-bit Windows 7 and later.
   StandinMessenger(const std::wstring& program, const std::wstring& signin_name);
   // Ends it and forgets its registration, as on a machine without a messenger.
   ~StandinMessenger();
