@@ -16,10 +16,10 @@ bool CreateControlWindow();
 // Sends command to the running stand-in, from a process of either
 // architecture: "ping", "signin:NAME", "signout", "fire" (an event to every
 // subscriber), "subscribed" (done only while some client is subscribed),
-// "delay:MS" (each name, subscription or unsubscription answer takes MS ms), "busy:MS"
-// (calls are refused as busy for MS ms), "hang" (stops answering anything
-// for two minutes), "hang:subscribe" (hangs at the next subscription),
-// "hang:secondname" or "die:secondname" (hangs or ends at the second name
-// query from now), "quit". Returns 0 done, 1 refused, 2 none running.
+// "delay:MS" (each name, subscription or unsubscription answer takes MS ms),
+// "busy:MS" (calls are refused as busy for MS ms), "hang" (stops answering
+// anything for two minutes), "hang:subscribe" (hangs at the next
+// subscription), "hang:secondname" or "die:secondname" (hangs or ends at the
+// second name query from now), "quit". Returns 0 done, 1 refused, 2 none running.
 // "quit" waits until that stand-in has ended.
 int SendControlCommand(const std::wstring& command);

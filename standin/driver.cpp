@@ -84,9 +84,9 @@ StandinMessenger::StandinMessenger(const std::wstring& program, const std::wstri
   // the key stays, naming a proxy that does not exist.
   if (ViewOf(program) == KEY_WOW64_32KEY) {
     SetMachineKeyDefault(KEY_WOW64_64KEY,
-                    kInterfaces + L"\\" + GuidText(messenger_ids::kMessengerEvents) +
-                        L"\\ProxyStubClsid32",
-                    L"{6E6F7768-6572-6500-0000-000000000000}");
+                         kInterfaces + L"\\" + GuidText(messenger_ids::kMessengerEvents) +
+                             L"\\ProxyStubClsid32",
+                         L"{6E6F7768-6572-6500-0000-000000000000}");
   }
   process_.emplace(program, QuoteArgument(L"/signin:" + signin_name));
   for (int i = 0; i < 1000 && !started_ && process_->WaitForExit(0) == -1; ++i) {
@@ -100,7 +100,9 @@ StandinMessenger::~StandinMessenger() {
     Kill();
   }
   Run(L"/unregserver");
-  DeleteMachineKey(KEY_WOW64_64KEY, kInterfaces, GuidText(messenger_ids::kMessengerEvents));
+  if (ViewOf(program_) == KEY_WOW64_32KEY) {  // the broken key left beside a 32-bit one
+    DeleteMachineKey(KEY_WOW64_64KEY, kInterfaces, GuidText(messenger_ids::kMessengerEvents));
+  }
 }
 
 void StandinMessenger::Kill() {
