@@ -240,7 +240,8 @@ int Benchmark() {
   PrintRow("start (ms)", tintwell.start, floor.start, 1.05);
   PrintRow("first apply (ms)", tintwell.first_apply, floor.first_apply, 1.05);
   PrintRow("apply (ms)", tintwell.apply, floor.apply, 1.05);
-  PrintRow("peak memory (KB)", tintwell.peak, floor.peak, 1.02);
+  // The floor's, plus the watch's one thread: about 1 MB under Wine.
+  PrintRow("peak memory (KB)", tintwell.peak, floor.peak, 1.045);
   return 0;
 }
 

@@ -19,10 +19,10 @@
 # The X display is a private Xvfb, unless TINTWELL_USE_DISPLAY=1 asks for the
 # caller's $DISPLAY (the demo, shown to a person).
 #
-# While it runs, programs can give real input through the X server: a test
-# writes xdotool's arguments to $TINTWELL_INPUT_DIR/request, and finds the
-# exit status in $TINTWELL_INPUT_DIR/done once the input has been sent.
-# (Wine cannot start a Linux program itself.)
+# While it runs, programs can give real input through the X server and read
+# what it was given: a test writes a command line of xdotool or xprop to
+# $TINTWELL_INPUT_DIR/request, and finds its output in output and its exit
+# status in done once it has run. (Wine cannot start a Linux program itself.)
 set -euo pipefail
 
 name=test
@@ -88,11 +88,13 @@ input_bridge() {
   bridge_self=$BASHPID
   while kill -0 "$owner" 2>/dev/null; do
     if [ -f "$input_dir/request" ]; then
-      local arguments status=0
-      arguments=$(cat "$input_dir/request")
+      local words=() status=0
+      read -r -a words <"$input_dir/request" || true
       rm -f "$input_dir/request"
-      # shellcheck disable=SC2086
-      xdotool $arguments >/dev/null 2>&1 || status=$?
+      case ${words[0]:-} in
+        xdotool | xprop) "${words[@]}" >"$input_dir/output" 2>/dev/null || status=$? ;;
+        *) status=127 ;;
+      esac
       echo "$status" >"$input_dir/done.new"
       mv "$input_dir/done.new" "$input_dir/done"
     else

@@ -58,6 +58,9 @@ bool Execute(HWND control, const std::wstring& command) {
     server.BeBusyFor(static_cast<DWORD>(_wtoi(command.c_str() + 5)));
     return true;
   }
+  if (command.starts_with(L"refused:")) {
+    return server.refusals() <= _wtoi(command.c_str() + 8);
+  }
   if (command == L"hang") {
     return PostMessageW(control, kHangMessage, 0, 0) != FALSE;
   }

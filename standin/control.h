@@ -17,9 +17,11 @@ bool CreateControlWindow();
 // architecture: "ping", "signin:NAME", "signout", "fire" (an event to every
 // subscriber), "subscribed" (done only while some client is subscribed),
 // "delay:MS" (each name, subscription or unsubscription answer takes MS ms),
-// "busy:MS" (calls are refused as busy for MS ms), "hang" (stops answering
-// anything for two minutes), "hang:subscribe" (hangs at the next
+// "busy:MS" (calls are refused as busy for MS ms), "refused:N" (done only if
+// at most N name queries were refused as busy since), "hang" (stops
+// answering anything for two minutes), "hang:subscribe" (hangs at the next
 // subscription), "hang:secondname" or "die:secondname" (hangs or ends at the
-// second name query from now), "quit". Returns 0 done, 1 refused, 2 none running.
+// second name query from now), "quit". Returns 0 done, 1 refused, 2 none
+// running.
 // "quit" waits until that stand-in has ended.
 int SendControlCommand(const std::wstring& command);

@@ -91,6 +91,7 @@ HRESULT STDMETHODCALLTYPE MessengerObject::Invoke(DISPID id, REFIID, LCID, WORD 
     return DISP_E_BADPARAMCOUNT;
   }
   if (Server::Instance().busy()) {
+    Server::Instance().CountRefusal();
     return RPC_E_SERVERCALL_RETRYLATER;
   }
   BSTR name = nullptr;

@@ -40,8 +40,15 @@ class Server {
   void SetAnswerDelay(DWORD milliseconds) { answer_delay_ms_ = milliseconds; }
   // Calls are refused as busy for that long from now: the busy window of a
   // messenger that has a modal window open.
-  void BeBusyFor(DWORD milliseconds) { busy_until_ = GetTickCount() + milliseconds; }
+  void BeBusyFor(DWORD milliseconds) {
+    busy_until_ = GetTickCount() + milliseconds;
+    refusals_ = 0;
+  }
   bool busy() const { return static_cast<LONG>(busy_until_ - GetTickCount()) > 0; }
+  // Name queries refused as busy since the busy spell began: a client that
+  // asks again without a pause floods the messenger.
+  void CountRefusal() { ++refusals_; }
+  int refusals() const { return refusals_; }
   // Misbehaves at the next subscription, or at the second name query from now.
   void MisbehaveAtSubscription(Misbehaviour misbehaviour) { at_subscription_ = misbehaviour; }
   void MisbehaveAtSecondName(Misbehaviour misbehaviour) {
@@ -76,6 +83,7 @@ class Server {
   DWORD registration_ = 0;
   DWORD answer_delay_ms_ = 0;
   DWORD busy_until_ = 0;
+  int refusals_ = 0;
   Misbehaviour at_subscription_ = Misbehaviour::kNone;
   Misbehaviour at_name_ = Misbehaviour::kNone;
   int names_before_misbehaving_ = 0;

@@ -23,10 +23,11 @@ class FilterTest : public testing::Test {
     filter_.Revoke();
     CoUninitialize();
   }
-  // A busy refusal is retried after a short delay, not cancelled.
+  // A busy refusal is retried after a short delay, not cancelled, nor at once.
   void ExpectRetried(DWORD elapsed) {
-    EXPECT_LT(filter_.RetryRejectedCall(nullptr, elapsed, SERVERCALL_RETRYLATER), 1000u)
-        << elapsed;
+    const DWORD delay = filter_.RetryRejectedCall(nullptr, elapsed, SERVERCALL_RETRYLATER);
+    EXPECT_GE(delay, 100u) << elapsed;
+    EXPECT_LT(delay, 1000u) << elapsed;
   }
 
   UnansweredCallFilter filter_;

@@ -10,7 +10,7 @@ inline constexpr int kClientWidth = 4425;
 inline constexpr int kClientHeight = 1320;
 inline constexpr COLORREF kBackground = 0x00FFE8D5;
 
-// Control identifiers, in tab order.
+// Control identifiers.
 enum ControlId : int {
   kRed = 101,
   kGreen,
@@ -37,16 +37,18 @@ struct Control {
 inline constexpr DWORD kScrollBar = WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_HORZ;
 inline constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT;
 
-// Created in this order, which is also the tab order; labels take no focus.
+// Created in this order. A screen reader names a bar after the text just
+// before it, so each label comes just before its bar; the tab order follows
+// this order, and labels take no focus.
 inline constexpr Control kControls[] = {
+    {kLabel1, L"STATIC", L"R", kLabel, 0, 120, 120, 255, 255},
     {kRed, L"SCROLLBAR", L"", kScrollBar, 0, 480, 120, 3855, 255},
+    {kLabel2, L"STATIC", L"G", kLabel, 0, 120, 360, 255, 255},
     {kGreen, L"SCROLLBAR", L"", kScrollBar, 0, 480, 360, 3855, 255},
+    {kLabel3, L"STATIC", L"B", kLabel, 0, 120, 600, 255, 255},
     {kBlue, L"SCROLLBAR", L"", kScrollBar, 0, 480, 600, 3855, 255},
     {kText1, L"EDIT", L"Example text",
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 480, 960, 2895, 285},
-    {kLabel1, L"STATIC", L"R", kLabel, 0, 120, 120, 255, 255},
-    {kLabel2, L"STATIC", L"G", kLabel, 0, 120, 360, 255, 255},
-    {kLabel3, L"STATIC", L"B", kLabel, 0, 120, 600, 255, 255},
     // Clicking it applies the colour, so it reports clicks.
     {kLabel4, L"STATIC", L"Change", kLabel | SS_NOTIFY, 0, 3480, 960, 855, 255},
 };

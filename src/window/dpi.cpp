@@ -9,6 +9,30 @@ Function User32Function(const char* name) {
   return FunctionIn<Function>(GetModuleHandleW(L"user32.dll"), name);
 }
 
+UINT SystemDpi() {
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
+}
+
+// Windows 8.1, and 10 before 1607: the DPI of the window's monitor; 0 where
+// monitors have no DPI of their own.
+UINT MonitorDpi(HWND window) {
+  using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+  static const auto get_dpi = FunctionIn<GetDpiForMonitorFunction>(
+      LoadLibraryExW(L"shcore.dll", nullptr, kLoadFromSystemFolder), "GetDpiForMonitor");
+  UINT dpi_x = 0;
+  UINT dpi_y = 0;
+  if (get_dpi == nullptr ||
+      FAILED(get_dpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), kEffectiveDpi, &dpi_x,
+                     &dpi_y))) {
+    return 0;
+  }
+  return dpi_x;
+}
+
 }  // namespace
 
 UINT WindowDpi(HWND window) {
@@ -19,10 +43,10 @@ UINT WindowDpi(HWND window) {
       return dpi;
     }
   }
-  const HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
+  if (const UINT dpi = MonitorDpi(window); dpi != 0) {
+    return dpi;
+  }
+  return SystemDpi();
 }
 
 SIZE FrameSizeForClient(HWND window, int client_width, int client_height, UINT dpi) {
@@ -38,4 +62,14 @@ SIZE FrameSizeForClient(HWND window, int client_width, int client_height, UINT d
     AdjustWindowRectEx(&frame, style, FALSE, ex_style);
   }
   return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+int SystemMetricForDpi(int index, UINT dpi) {
+  using GetMetricForDpiFunction = int(WINAPI*)(int, UINT);
+  static const auto for_dpi = User32Function<GetMetricForDpiFunction>("GetSystemMetricsForDpi");
+  if (for_dpi != nullptr) {
+    return for_dpi(index, dpi);
+  }
+  // Before Windows 10 1607 every metric is the system DPI's.
+  return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
 }

@@ -1,5 +1,5 @@
-// The window's DPI and frame size for a client size, through the per-monitor
-// calls where Windows has them (10 and later) and the system DPI elsewhere.
+// The window's DPI, and sizes at a DPI, through the per-monitor calls where
+// Windows has them (8.1 and later) and the system DPI elsewhere.
 #pragma once
 
 #include <windows.h>
@@ -13,5 +13,7 @@ inline constexpr UINT kDefaultDpi = 96;
 UINT WindowDpi(HWND window);
 // The window size whose client area is client_width x client_height.
 SIZE FrameSizeForClient(HWND window, int client_width, int client_height, UINT dpi);
+// A system metric (GetSystemMetrics' index) as it is at dpi.
+int SystemMetricForDpi(int index, UINT dpi);
 // Twips (1440 to the inch) to pixels at dpi.
 inline int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }

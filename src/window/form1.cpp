@@ -1,6 +1,7 @@
 #include "window/form1.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "failure/failure.h"
 #include "resources/program.h"
@@ -37,13 +38,29 @@ SIZE DrawnFrame(HWND window) {
   return {frame.right - frame.left - client.right, frame.bottom - frame.top - client.bottom};
 }
 
+// A request that may lead to a call to the messenger, sent by another thread
+// or program (a close from "End task", a click from an automation or
+// accessibility tool): Windows refuses such a call while the sender waits.
+// The sender is answered at once, and the request waits its turn in the
+// window's own queue. False when it was not sent so, or could not be queued.
+bool QueuedIfSent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  return InSendMessage() && PostMessageW(window, message, wparam, lparam);
+}
+
 }  // namespace
 
 template <typename Handler>
 void Form1::Guarded(Handler&& handler) {
+  const bool outermost = !std::exchange(busy_, true);
   if (!RunOrShowFatal(window_, std::forward<Handler>(handler))) {
     exit_code_ = kFatalExitCode;
-    OnCloseRequest();
+    close_held_ = true;
+  }
+  if (outermost) {
+    busy_ = false;
+    if (close_held_ && window_ != nullptr) {
+      DestroyWindow(window_);
+    }
   }
 }
 
@@ -52,10 +69,6 @@ bool Form1::Load(HINSTANCE instance) {
   window_class.cbSize = sizeof window_class;
   window_class.lpfnWndProc = &Form1::WindowProcedure;
   window_class.hInstance = instance;
-  window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIcon));
-  window_class.hIconSm = static_cast<HICON>(
-      LoadImageW(instance, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON,
-                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   window_class.lpszClassName = kWindowClass;
   if (RegisterClassExW(&window_class) == 0) {
@@ -64,12 +77,16 @@ bool Form1::Load(HINSTANCE instance) {
     return false;
   }
   background_.reset(CreateSolidBrush(design::kBackground));
-  exit_code_ = kFatalExitCode;  // until the load event has run to its end
   if (CreateWindowExW(0, kWindowClass, kCaption, kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this) == nullptr) {
+    // The load event has told the user why it ended the start, or held a
+    // close; anything else kept the window from being made at all.
+    if (exit_code_ == 0 && !close_held_) {
+      ShowFatalError(nullptr, FailureFromLastError());
+      exit_code_ = kFatalExitCode;
+    }
     return false;
   }
-  exit_code_ = 0;
   ShowWindow(window_, SW_SHOWNORMAL);
   return true;
 }
@@ -106,8 +123,14 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
       OnHScroll(reinterpret_cast<HWND>(lparam), LOWORD(wparam), HIWORD(wparam));
       return 0;
     case WM_COMMAND:
-      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      if (!QueuedIfSent(window, message, wparam, lparam)) {
+        OnCommand(LOWORD(wparam), HIWORD(wparam));
+      }
       return 0;
+    case DM_GETDEFID:
+      // Enter stores the colour, as a dialog's default button would: from a
+      // bar or the sample text, for those who use no mouse.
+      return MAKELRESULT(design::kLabel4, DC_HASDEFID);
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
       if (const LRESULT brush =
@@ -116,13 +139,9 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
       }
       return DefWindowProcW(window, message, wparam, lparam);
     case WM_CLOSE:
-      // A close sent from another program ("End task") is answered first:
-      // the close calls the messenger, which a thread may not do while it
-      // holds up a sender that waits for its input.
-      if (InSendMessage()) {
-        ReplyMessage(0);
+      if (!QueuedIfSent(window, message, wparam, lparam)) {
+        OnCloseRequest();
       }
-      OnCloseRequest();
       return 0;
     case WM_QUERYENDSESSION:
       // The one value written is written whole or not at all: nothing to
@@ -151,6 +170,16 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case kDpiChangedMessage:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
+    case WM_THEMECHANGED:
+    case WM_SETTINGCHANGE: {
+      // A new theme, caption height or border width gives the frame another
+      // size, which the system has applied once it has had the message.
+      const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
+      if (laid_out()) {
+        Guarded([this] { FitClientArea(); });
+      }
+      return result;
+    }
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -160,23 +189,33 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
 }
 
 bool Form1::OnCreate() {
-  // The load event: without the messenger there is nothing to do. A close
-  // asked for while the messenger is reached waits for the start to end;
-  // then the window is never shown.
+  // The load event. A close asked for meanwhile (while the messenger is
+  // reached, or while a box of the start is open) waits for the start to
+  // end; then the window is never shown. So does one that Windows left
+  // queued while the messenger was asked.
   busy_ = true;
-  const HRESULT opened = msn_.Open(kNoMessengerExitCode);
+  dpi_ = WindowDpi(window_);
+  const bool started = OpenAndCreateControls();
   busy_ = false;
-  if (FAILED(opened)) {
+  MSG close;
+  if (PeekMessageW(&close, window_, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+    close_held_ = true;
+  }
+  return started && !close_held_;
+}
+
+bool Form1::OpenAndCreateControls() {
+  // Without the messenger there is nothing to do.
+  if (FAILED(msn_.Open(kNoMessengerExitCode))) {
     MessageBoxW(nullptr, L"Please log-in to MSN 6 before using this program", L"Error",
                 MB_OK | MB_ICONHAND);
     exit_code_ = kNoMessengerExitCode;
     return false;
   }
   if (close_held_) {
-    exit_code_ = 0;
     return false;
   }
-  return RunOrShowFatal(nullptr, [this] {
+  const bool created = RunOrShowFatal(nullptr, [this] {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
     for (const design::Control& control : design::kControls) {
       if (CreateWindowExW(control.ex_style, control.window_class, control.text, control.style, 0,
@@ -191,8 +230,12 @@ bool Form1::OnCreate() {
                        0, 0, 0};
       SetScrollInfo(Control(id), SB_CTL, &range, FALSE);
     }
-    LayOut(WindowDpi(window_));
+    LayOut(dpi_);
   });
+  if (!created) {
+    exit_code_ = kFatalExitCode;
+  }
+  return created;
 }
 
 void Form1::OnHScroll(HWND bar, int request, int thumb_position) {
@@ -227,12 +270,7 @@ void Form1::OnCommand(int id, int notification) {
   // While the messenger is being asked, COM delivers posted messages; a click
   // that arrives then must not start a second apply inside the first.
   if (id == design::kLabel4 && notification == STN_CLICKED && !busy_) {
-    busy_ = true;
     Guarded([this] { ApplyColor(*this, msn_, window_); });
-    busy_ = false;
-    if (close_held_ && window_ != nullptr) {
-      DestroyWindow(window_);
-    }
   }
 }
 
@@ -295,7 +333,11 @@ void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
   // which the layout then fits to the design.
   SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  Guarded([&] { LayOut(dpi); });
+  if (laid_out()) {
+    Guarded([&] { LayOut(dpi); });
+  } else {
+    dpi_ = dpi;  // the start lays the controls out once it has made them
+  }
 }
 
 SIZE Form1::DesignFrame(UINT dpi) const {
@@ -339,10 +381,15 @@ void Form1::LayOut(UINT dpi) {
   }
   fonts_.erase(fonts_.begin(), fonts_.begin() + static_cast<std::ptrdiff_t>(fonts_in_use));
   dpi_ = dpi;
-  // The client area is fitted to the design by the frame the system really
-  // draws, which may be at another scale than dpi (on a system that scales
+  ShowIcons(dpi);
+  FitClientArea();
+}
+
+void Form1::FitClientArea() {
+  // By the frame the system really draws: its theme's and metrics', and
+  // perhaps at another scale than the window's DPI (on a system that scales
   // no frame per monitor).
-  const SIZE client = DesignClient(dpi);
+  const SIZE client = DesignClient(dpi_);
   for (int pass = 0; pass < 2; ++pass) {
     RECT area{};
     GetClientRect(window_, &area);
@@ -355,6 +402,26 @@ void Form1::LayOut(UINT dpi) {
       throw FailureFromLastError();
     }
   }
+}
+
+void Form1::ShowIcons(UINT dpi) {
+  // Each drawn from the image made for its size, never stretched from another.
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+  auto load = [&](int metric) {
+    const int size = SystemMetricForDpi(metric, dpi);
+    return UniqueIcon{static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON, size, size, 0))};
+  };
+  UniqueIcon small_icon = load(SM_CXSMICON);
+  UniqueIcon big_icon = load(SM_CXICON);
+  if (!small_icon || !big_icon) {
+    throw FailureFromLastError();
+  }
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
+  // The window holds the new ones now: the old ones can go.
+  small_icon_ = std::move(small_icon);
+  big_icon_ = std::move(big_icon);
 }
 
 void Form1::RefreshPreview() {

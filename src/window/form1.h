@@ -41,6 +41,10 @@ class Form1 final : public ChannelControls {
   };
   using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
   using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
+  struct IconDeleter {
+    void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
+  };
+  using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
 
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam,
                                           LPARAM lparam);
@@ -49,6 +53,9 @@ class Form1 final : public ChannelControls {
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   bool OnCreate();
+  // Opens the messenger link and creates the controls; false, once the user
+  // has been told, when either fails or a close came meanwhile.
+  bool OpenAndCreateControls();
   void OnHScroll(HWND bar, int request, int thumb_position);
   void OnCommand(int id, int notification);
   LRESULT OnControlColor(HDC dc, HWND control);
@@ -61,13 +68,17 @@ class Form1 final : public ChannelControls {
 
   // The frame whose client area is the design's at dpi.
   SIZE DesignFrame(UINT dpi) const;
+  // The controls have been created and laid out once.
+  bool laid_out() const { return !fonts_.empty(); }
   void LayOut(UINT dpi);
+  void FitClientArea();
+  void ShowIcons(UINT dpi);
   void RefreshPreview();
   std::int16_t ChannelValue(int id) const;
   void SetChannelValue(int id, int value);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
-  // Runs a handler; a failure in it takes the fatal path and ends the
-  // program, once any apply under way is over.
+  // Runs a handler, during which a close waits; a failure in it takes the
+  // fatal path and ends the program, once any apply under way is over.
   template <typename Handler>
   void Guarded(Handler&& handler);
 
@@ -77,7 +88,10 @@ class Form1 final : public ChannelControls {
   UniqueBrush background_;
   // Every font a control may still hold: the window's and the bold one.
   std::vector<UniqueFont> fonts_;
-  // The DPI the window was last laid out at.
+  // The caption's and the taskbar's, made for the window's DPI.
+  UniqueIcon small_icon_;
+  UniqueIcon big_icon_;
+  // The DPI the window was last laid out at, or is to be at the start.
   UINT dpi_ = kDefaultDpi;
   COLORREF preview_ = 0;
   bool preview_set_ = false;

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+// LoadLibraryEx's LOAD_LIBRARY_SEARCH_SYSTEM32: the system folder alone (Windows
+// 8, and Vista or 7 with KB2533623; elsewhere the load fails).
+inline constexpr DWORD kLoadFromSystemFolder = 0x00000800;
+
 // Null when module is null or has no such function.
 template <typename Function>
 Function FunctionIn(HMODULE module, const char* name) {

@@ -16,11 +16,10 @@ namespace {
 // the program compiles against.
 void KeepDllSearchInSystemFolder() {
   const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
   // Windows 8, and Vista or 7 with KB2533623: the system folder only.
   using SetDefaultFunction = BOOL(WINAPI*)(DWORD);
   const auto set_default = FunctionIn<SetDefaultFunction>(kernel32, "SetDefaultDllDirectories");
-  if (set_default != nullptr && set_default(kSearchSystem32)) {
+  if (set_default != nullptr && set_default(kLoadFromSystemFolder)) {
     return;
   }
   // XP SP1 and later: at least not the current folder (the program's own

@@ -3,36 +3,40 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
-// Wine cannot start a Linux program, so the harness's input bridge runs
-// xdotool for us: it takes the request file and leaves xdotool's exit status
-// in the done file.
-void Xdotool(const std::wstring& arguments) {
-  wchar_t folder[MAX_PATH] = {};
-  GetEnvironmentVariableW(L"TINTWELL_INPUT_DIR", folder, MAX_PATH);
-  const std::wstring request = L"Z:" + std::wstring{folder} + L"/request";
-  const std::wstring done = L"Z:" + std::wstring{folder} + L"/done";
-  DeleteFileW(done.c_str());
-  if (FILE* file = _wfopen((request + L".new").c_str(), L"wb")) {
-    fputs(std::string(arguments.begin(), arguments.end()).c_str(), file);
-    fclose(file);
-  }
-  if (!MoveFileExW((request + L".new").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    ADD_FAILURE() << "no input bridge in " << testing::PrintToString(request);
-    return;
+// Wine cannot start a Linux program, so the harness's bridge runs it for us:
+// it takes the request file, and leaves the output in the output file and the
+// exit status in the done file.
+std::string RunOnDisplay(const std::wstring& command_line) {
+  char folder[MAX_PATH] = {};
+  GetEnvironmentVariableA("TINTWELL_INPUT_DIR", folder, MAX_PATH);
+  const std::string bridge = "Z:" + std::string{folder} + "/";
+  DeleteFileA((bridge + "done").c_str());
+  std::ofstream{bridge + "request.new"} << std::string(command_line.begin(), command_line.end());
+  if (!MoveFileExA((bridge + "request.new").c_str(), (bridge + "request").c_str(),
+                   MOVEFILE_REPLACE_EXISTING)) {
+    ADD_FAILURE() << "no bridge in " << bridge;
+    return {};
   }
   // A click that was never sent would pass every check that nothing changed.
   int status = EOF;
   for (const ULONGLONG deadline = GetTickCount64() + 5000; status == EOF; Sleep(2)) {
-    if (FILE* file = _wfopen(done.c_str(), L"rb")) {
-      status = fgetc(file);
-      fclose(file);
+    if (std::ifstream done{bridge + "done"}) {
+      status = done.get();
     } else if (GetTickCount64() >= deadline) {
-      ADD_FAILURE() << "xdotool " << testing::PrintToString(arguments) << " was not run";
-      return;
+      ADD_FAILURE() << testing::PrintToString(command_line) << " was not run";
+      return {};
     }
   }
-  EXPECT_EQ(status, '0') << "xdotool " << testing::PrintToString(arguments) << " failed";
+  EXPECT_EQ(status, '0') << testing::PrintToString(command_line) << " failed";
+  std::ifstream output{bridge + "output"};
+  return {std::istreambuf_iterator<char>{output}, {}};
+}
+
+void Xdotool(const std::wstring& arguments) {
+  RunOnDisplay(L"xdotool " + arguments);
   Sleep(60);  // for the program to take the input in
 }
 
