@@ -212,7 +212,7 @@ void PrintRow(const char* figure, const std::vector<double>& tintwell,
   const auto [ours, our_spread] = MeanAndSpread(tintwell);
   const auto [theirs, their_spread] = MeanAndSpread(floor);
   const double ratio = ours / theirs;
-  std::printf("%-18s %5zu %9.1f %5.1f%% %9.1f %5.1f%% %7.3f %7.2f  %s\n", figure, tintwell.size(),
+  std::printf("%-18s %5zu %9.1f %5.1f%% %9.1f %5.1f%% %7.3f %7.3f  %s\n", figure, tintwell.size(),
               ours, our_spread, theirs, their_spread, ratio, target,
               ratio <= target ? "met" : "MISSED");
 }

@@ -22,6 +22,5 @@ bool CreateControlWindow();
 // answering anything for two minutes), "hang:subscribe" (hangs at the next
 // subscription), "hang:secondname" or "die:secondname" (hangs or ends at the
 // second name query from now), "quit". Returns 0 done, 1 refused, 2 none
-// running.
-// "quit" waits until that stand-in has ended.
+// running. "quit" waits until that stand-in has ended.
 int SendControlCommand(const std::wstring& command);

@@ -287,12 +287,13 @@ INSTANTIATE_TEST_SUITE_P(x86, MessengerTest, testing::Values(kX86));
 INSTANTIATE_TEST_SUITE_P(x64_beside_32bit_messenger, MessengerTest,
                          testing::Values(kX64Beside32BitMessenger));
 
-// The caption and the program's icon; the window and its controls where the
+// The caption and the program's icons; the window and its controls where the
 // design puts them, and "Change" in bold MS Sans Serif 8.25 pt, at the DPI
-// the program starts with and at the one Windows tells it of when the window
-// moves to a monitor of another scale. A relayout that fails during an apply
-// (a control gone, destroyed by another program) ends the program only once
-// the apply is over.
+// the program starts with, at the one Windows tells it of when the window
+// moves to a monitor of another scale (also during the start), and after a
+// change of theme or metrics. A relayout that fails during an apply (a
+// control gone, destroyed by another program) ends the program only once the
+// apply is over.
 TEST_P(WindowTest, TheWindowShowsItsTitleIconAndDesignAtEveryScale) {
   // The last at 96 DPI, whose box icons this test recognises: there the
   // scale changes while the slow messenger is asked, before the window is
