@@ -216,11 +216,10 @@ bool Form1::OpenAndCreateControls() {
     return false;
   }
   const bool created = RunOrShowFatal(nullptr, [this] {
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
     for (const design::Control& control : design::kControls) {
       if (CreateWindowExW(control.ex_style, control.window_class, control.text, control.style, 0,
                           0, 0, 0, window_,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance(),
                           nullptr) == nullptr) {
         throw FailureFromLastError();
       }
@@ -406,11 +405,10 @@ void Form1::FitClientArea() {
 
 void Form1::ShowIcons(UINT dpi) {
   // Each drawn from the image made for its size, never stretched from another.
-  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
   auto load = [&](int metric) {
     const int size = SystemMetricForDpi(metric, dpi);
     return UniqueIcon{static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON, size, size, 0))};
+        LoadImageW(instance(), MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON, size, size, 0))};
   };
   UniqueIcon small_icon = load(SM_CXSMICON);
   UniqueIcon big_icon = load(SM_CXICON);

@@ -77,6 +77,9 @@ class Form1 final : public ChannelControls {
   std::int16_t ChannelValue(int id) const;
   void SetChannelValue(int id, int value);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
+  HINSTANCE instance() const {
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+  }
   // Runs a handler, during which a close waits; a failure in it takes the
   // fatal path and ends the program, once any apply under way is over.
   template <typename Handler>
