@@ -18,8 +18,11 @@ if [ "${2:-}" != --inside ]; then
   # rendered on a private one.
   use_display=0
   [ "$mode" = run ] && [ -n "${DISPLAY:-}" ] && use_display=1
-  TINTWELL_USE_DISPLAY=$use_display exec bash "$harness" --name demo "$build" session \
-    bash "$0" "$mode" --inside
+  # The picture at 150 %, in a session signed in at that scale.
+  dpi=96
+  [ "$mode" = screenshot ] && dpi=144
+  TINTWELL_USE_DISPLAY=$use_display exec bash "$harness" --name demo --dpi "$dpi" "$build" \
+    session bash "$0" "$mode" --inside
 fi
 
 account="sample.user@example.com"
@@ -34,9 +37,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-dpi=96
-[ "$mode" = screenshot ] && dpi=144
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
 wine "$standin" /regserver
 wine "$standin" "/signin:$account" </dev/null >/dev/null 2>&1 &
 for _ in $(seq 100); do

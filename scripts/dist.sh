@@ -12,6 +12,15 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 rm -rf "$root/dist"
 mkdir -p "$root/dist"
+# The compiler that built an architecture's tree: its Debian package and
+# version, and the release it comes from.
+built_with() {
+  local compiler package
+  compiler=$(cat "$root/build/$1/compiler.txt")
+  package=$(dpkg-query -S "$(readlink -f "$compiler")" | cut -d: -f1)
+  # shellcheck disable=SC1091
+  echo "$package $(dpkg-query -W -f='${Version}' "$package") ($(. /etc/os-release && echo "$PRETTY_NAME"))"
+}
 for arch in x86 x64; do
   name=Tintwell-1.0-$arch
   rm -rf "${stage:?}"/*
@@ -29,6 +38,8 @@ Windows; the x64 build runs on 64-bit Windows, XP x64 and later. Both work
 with the messenger, a 32-bit program. Neither needs an installation or any
 DLL beyond Windows' own. Tintwell writes one registry value, "IM Color", in
 the signed-in account's messenger settings, and nothing else.
+
+Built with $(built_with "$arch").
 TEXT
   files=("$name/Tintwell.exe" "$name/README.txt")
   (cd "$stage" && chmod 0644 "${files[@]}")

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Runs Windows programs under Wine in a private prefix of the build tree.
 #
-#   wine-harness.sh [--name NAME] BUILD_DIR session CMD ARGS   run a Linux command (ctest,
-#                                                  a script) inside a harness; ends it after
-#   wine-harness.sh [--name NAME] BUILD_DIR run EXE ARGS       run one Windows program so
-#   wine-harness.sh [--name NAME] BUILD_DIR env                print the variables that run uses
+#   wine-harness.sh [OPTIONS] BUILD_DIR session CMD ARGS   run a Linux command (ctest, a
+#                                               script) inside a harness; ends it after
+#   wine-harness.sh [OPTIONS] BUILD_DIR run EXE ARGS       run one Windows program so
+#   wine-harness.sh [OPTIONS] BUILD_DIR env                print the variables that run uses
+# OPTIONS: --name NAME (default "test"), --dpi DPI (default 96).
 #
-# Each NAME (default "test") has its own prefix, X display and Wine server, so
-# that the tests, the demo and the benchmarks can run side by side and never
-# touch each other's. The prefix runs 32-bit programs too (Wine's 32-bit side
+# Each NAME has its own prefix, X display and Wine server, so that the tests,
+# the demo and the benchmarks can run side by side and never touch each
+# other's. The DPI is the session's, as on Windows, where a new scale takes
+# effect at the next sign-in (so does it in Wine 10): a harness started at
+# another DPI than its prefix had last starts a new session at it. The prefix runs 32-bit programs too (Wine's 32-bit side
 # must be installed). Inside a session, a run or session of the same NAME
 # for any build tree uses the session's harness. A harness is started by the first session or run that
 # needs it and stopped by that same one, also on Ctrl+C (pressed once or
@@ -26,10 +29,15 @@
 set -euo pipefail
 
 name=test
-if [ "${1:-}" = --name ]; then
-  name=$2
+dpi=96
+while [ $# -gt 0 ]; do
+  case $1 in
+    --name) name=$2 ;;
+    --dpi) dpi=$2 ;;
+    *) break ;;
+  esac
   shift 2
-fi
+done
 build_dir=$(cd "$1" && pwd)
 command=$2
 shift 2
@@ -67,7 +75,6 @@ prepare_prefix() {
     # render crisp text.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
     wine reg add 'HKCU\Control Panel\Desktop' /v CursorBlinkRate /t REG_SZ /d -1 /f >/dev/null
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
     # The first session goes on setting up for a while (COM activation is
     # unreliable meanwhile): end it, so every run starts as a warm one does.
@@ -76,6 +83,13 @@ prepare_prefix() {
     touch "$WINEPREFIX/.tintwell-ready"
   fi
   start_server
+  if [ "$(cat "$WINEPREFIX/.tintwell-dpi" 2>/dev/null)" != "$dpi" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+    "$wine_dir/wineserver" -k
+    "$wine_dir/wineserver" -w
+    echo "$dpi" >"$WINEPREFIX/.tintwell-dpi"
+    start_server
+  fi
   # Starts Wine's own services now, with no output attached: started later by
   # a test program, they would inherit its output and keep ctest waiting.
   wine wineboot </dev/null >/dev/null 2>&1
@@ -124,7 +138,7 @@ alive() {
 
 # Ends what a state names: the Wine server of this prefix, the bridge, Xvfb.
 end_state() {
-  local DISPLAY="" XVFB_PID="" BRIDGE_PID="" OWNER_PID=""
+  local DISPLAY="" XVFB_PID="" BRIDGE_PID="" OWNER_PID="" DPI=""
   # shellcheck disable=SC1090
   . "$state_file"
   "$wine_dir/wineserver" -k 2>/dev/null || true
@@ -140,15 +154,19 @@ end_state() {
 }
 
 state_is_live() {
-  local DISPLAY="" XVFB_PID="" BRIDGE_PID="" OWNER_PID=""
+  local DISPLAY="" XVFB_PID="" BRIDGE_PID="" OWNER_PID="" DPI=""
   # shellcheck disable=SC1090
   . "$state_file"
   alive "$OWNER_PID" wine-harness && alive "$BRIDGE_PID" wine-harness &&
-    { [ -z "$XVFB_PID" ] || alive "$XVFB_PID" Xvfb; }
+    { [ -z "$XVFB_PID" ] || alive "$XVFB_PID" Xvfb; } || return 1
+  if [ "$DPI" != "$dpi" ]; then
+    echo "error: the $name harness runs a session at $DPI DPI, not at $dpi" >&2
+    exit 1
+  fi
 }
 
 write_state() {
-  printf 'DISPLAY=%s\nXVFB_PID=%s\nBRIDGE_PID=%s\nOWNER_PID=%s\n' "$DISPLAY" "$1" "$2" "$$" \
+  printf 'DISPLAY=%s\nXVFB_PID=%s\nBRIDGE_PID=%s\nOWNER_PID=%s\nDPI=%s\n' "$DISPLAY" "$1" "$2" "$$" "$dpi" \
     >"$state_file"
 }
 
@@ -207,6 +225,7 @@ load_state() {
   . "$state_file"
   export DISPLAY
   export TINTWELL_INPUT_DIR="$input_dir"
+  export TINTWELL_SESSION_DPI="$DPI"
 }
 
 # pid and every process below it.
@@ -274,8 +293,8 @@ case "$command" in
   run) session run_program "$@" ;;
   env)
     load_state
-    printf 'WINEPREFIX=%s\nWINEDEBUG=%s\nDISPLAY=%s\nTINTWELL_INPUT_DIR=%s\n' \
-      "$WINEPREFIX" "$WINEDEBUG" "$DISPLAY" "$input_dir"
+    printf 'WINEPREFIX=%s\nWINEDEBUG=%s\nDISPLAY=%s\nTINTWELL_INPUT_DIR=%s\nTINTWELL_SESSION_DPI=%s\n' \
+      "$WINEPREFIX" "$WINEDEBUG" "$DISPLAY" "$input_dir" "$DPI"
     ;;
   *)
     echo "usage: $0 [--name NAME] BUILD_DIR session CMD... | run EXE [ARGS...] | env" >&2

@@ -74,13 +74,6 @@ void AddIconImage(std::vector<DWORD>& values, HMODULE module, int size) {
   }
 }
 
-// The DPI that the next program starts with.
-void SetLogPixels(DWORD dpi) {
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD,
-                            &dpi, sizeof dpi),
-            ERROR_SUCCESS);
-}
-
 // Tintwell and the messenger it runs beside, each a program of its own
 // architecture, and a DLL of Tintwell's that leaves a mark when loaded.
 struct Pairing {
@@ -104,7 +97,6 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
   // Members go after this: the program, ended as a crash would end it, then
   // the messenger and its registration.
   void TearDown() override {
-    SetLogPixels(96);
     for (const std::wstring& name : names_) {
       RegDeleteTreeW(HKEY_CURRENT_USER, AccountKey(name).c_str());
     }
@@ -287,27 +279,30 @@ INSTANTIATE_TEST_SUITE_P(x86, MessengerTest, testing::Values(kX86));
 INSTANTIATE_TEST_SUITE_P(x64_beside_32bit_messenger, MessengerTest,
                          testing::Values(kX64Beside32BitMessenger));
 
-// The caption and the program's icons; the window and its controls where the
-// design puts them, and "Change" in bold MS Sans Serif 8.25 pt, at the DPI
-// the program starts with, at the one Windows tells it of when the window
-// moves to a monitor of another scale (also during the start), and after a
-// change of theme or metrics. A relayout that fails during an apply (a
-// control gone, destroyed by another program) ends the program only once the
-// apply is over.
+// The window and its controls where the design puts them, and "Change" in
+// bold MS Sans Serif 8.25 pt, at the scale of the session it starts in: run
+// in a session at 96 DPI and in one at 144.
+TEST_P(WindowTest, OpensAtTheScaleOfTheSession) {
+  wchar_t session_dpi[8] = {};
+  GetEnvironmentVariableW(L"TINTWELL_SESSION_DPI", session_dpi, 8);
+  const int dpi = _wtoi(session_dpi);
+  ASSERT_EQ(GetDpiForSystem(), static_cast<UINT>(dpi)) << "the harness's session DPI";
+  ASSERT_NE(Start(), nullptr);
+  ExpectDesignAt(dpi);
+}
+
+// The caption and the program's icons, and the design at the DPI Windows
+// tells the program of when the window moves to a monitor of another scale
+// (also during the start), and after a change of theme or metrics. A
+// relayout that fails during an apply (a control gone, destroyed by another
+// program) ends the program only once the apply is over.
 TEST_P(WindowTest, TheWindowShowsItsTitleIconAndDesignAtEveryScale) {
-  // The last at 96 DPI, whose box icons this test recognises: there the
-  // scale changes while the slow messenger is asked, before the window is
-  // shown (or has its controls), as Windows 8.1 tells it (the old frame
+  // The scale changes while the slow messenger is asked, before the window
+  // is shown (or has its controls), as Windows 8.1 tells it (the old frame
   // scaled), and it opens at the new scale, fitted, with no box.
-  for (const int dpi : {144, 96}) {
-    SCOPED_TRACE(testing::Message() << dpi << " DPI at the start");
-    SetLogPixels(dpi);
-    const bool told = dpi == 96;
-    ASSERT_EQ(StandinMessenger::Control(told ? L"delay:1500" : L"delay:0"), 0);
-    auto tell = [this](HWND) { SendDpiChange(120, {40, 30, 500, 300}); };
-    ASSERT_NE(told ? Start({}, tell) : Start(), nullptr);
-    ExpectDesignAt(told ? 120 : dpi);
-  }
+  ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
+  ASSERT_NE(Start({}, [this](HWND) { SendDpiChange(120, {40, 30, 500, 300}); }), nullptr);
+  ExpectDesignAt(120);
   wchar_t caption[128] = {};
   GetWindowTextW(window_, caption, 128);
   EXPECT_TRUE(std::wstring{caption}.starts_with(L"Tintwell - ")) << caption;

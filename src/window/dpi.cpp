@@ -2,6 +2,10 @@
 
 #include "window/function_in.h"
 
+// The functions below are looked up at every call rather than kept in local
+// statics: GCC 14's C++ library guards the start of such statics with
+// condition variables, which XP lacks.
+
 namespace {
 
 template <typename Function>
@@ -21,8 +25,11 @@ UINT SystemDpi() {
 UINT MonitorDpi(HWND window) {
   using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
-  static const auto get_dpi = FunctionIn<GetDpiForMonitorFunction>(
-      LoadLibraryExW(L"shcore.dll", nullptr, kLoadFromSystemFolder), "GetDpiForMonitor");
+  HMODULE shcore = GetModuleHandleW(L"shcore.dll");
+  if (shcore == nullptr) {  // loaded once, and kept
+    shcore = LoadLibraryExW(L"shcore.dll", nullptr, kLoadFromSystemFolder);
+  }
+  const auto get_dpi = FunctionIn<GetDpiForMonitorFunction>(shcore, "GetDpiForMonitor");
   UINT dpi_x = 0;
   UINT dpi_y = 0;
   if (get_dpi == nullptr ||
@@ -37,7 +44,7 @@ UINT MonitorDpi(HWND window) {
 
 UINT WindowDpi(HWND window) {
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-  static const auto get_dpi = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+  const auto get_dpi = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
   if (get_dpi != nullptr) {
     if (const UINT dpi = get_dpi(window); dpi != 0) {
       return dpi;
@@ -51,8 +58,7 @@ UINT WindowDpi(HWND window) {
 
 SIZE FrameSizeForClient(HWND window, int client_width, int client_height, UINT dpi) {
   using AdjustForDpiFunction = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-  static const auto adjust_for_dpi =
-      User32Function<AdjustForDpiFunction>("AdjustWindowRectExForDpi");
+  const auto adjust_for_dpi = User32Function<AdjustForDpiFunction>("AdjustWindowRectExForDpi");
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
   const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
   RECT frame{0, 0, client_width, client_height};
@@ -66,7 +72,7 @@ SIZE FrameSizeForClient(HWND window, int client_width, int client_height, UINT d
 
 int SystemMetricForDpi(int index, UINT dpi) {
   using GetMetricForDpiFunction = int(WINAPI*)(int, UINT);
-  static const auto for_dpi = User32Function<GetMetricForDpiFunction>("GetSystemMetricsForDpi");
+  const auto for_dpi = User32Function<GetMetricForDpiFunction>("GetSystemMetricsForDpi");
   if (for_dpi != nullptr) {
     return for_dpi(index, dpi);
   }

@@ -20,7 +20,13 @@ Canvas::~Canvas() {
 
 std::vector<DWORD> Canvas::Pixels() const {
   GdiFlush();
-  return {bits_, bits_ + size_};
+  // The top byte of a 32-bit BI_RGB pixel is not used: GDI may leave
+  // anything there (Wine 10 writes 0xFF when it copies from the screen).
+  std::vector<DWORD> pixels(bits_, bits_ + size_);
+  for (DWORD& pixel : pixels) {
+    pixel &= 0x00FFFFFF;
+  }
+  return pixels;
 }
 
 void Canvas::Show(const std::vector<DWORD>& pixels) {
