@@ -18,7 +18,7 @@ import pefile
 
 ALLOWED = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll", "oleaut32.dll",
-    "msvcrt.dll", "comctl32.dll", "uxtheme.dll", "shell32.dll", "version.dll",
+    "msvcrt.dll", "comctl32.dll", "uxtheme.dll", "shell32.dll", "version.dll", "oleacc.dll",
 }
 
 # Functions that static C and C++ runtimes (and careless code) are known to
@@ -70,7 +70,8 @@ def header_problems(pe):
     for field in ("OperatingSystem", "Subsystem"):
         version = (getattr(header, f"Major{field}Version"), getattr(header, f"Minor{field}Version"))
         if version > oldest:
-            yield f"its header asks for Windows {version[0]}.{version[1]} ({field} version), newer than XP"
+            asked = f"{version[0]}.{version[1]}"
+            yield f"its header asks for Windows {asked} ({field} version), newer than XP"
 
 
 def problems(path, xp):

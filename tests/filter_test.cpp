@@ -3,6 +3,7 @@
 // and hands the user's input to the window while a call waits).
 #include <gtest/gtest.h>
 
+#include "failure/failure.h"
 #include "messenger/unanswered_call_filter.h"
 #include "support/message_boxes.h"
 
@@ -31,9 +32,9 @@ class FilterTest : public testing::Test {
   }
 
   UnansweredCallFilter filter_;
-  MessageBoxWatcher boxes_{GetCurrentProcessId(), [](const SeenBox&) {
+  MessageBoxWatcher boxes_{GetCurrentProcessId(), [](const SeenBox& box) {
                              Sleep(300);
-                             return IDRETRY;
+                             return box.buttons == 1 ? IDOK : IDRETRY;
                            }};
 };
 
@@ -62,22 +63,31 @@ TEST_F(FilterTest, ABusyMessengerIsAskedAgainAndTheUserAfterThePatience) {
 }
 
 // Keys typed while the call waited stay queued on Windows: an Enter (or an
-// Esc) must not answer the box that opens after the patience.
+// Esc) must not answer the box that opens after the patience, nor the box
+// that tells what came of the call (shown the same way as the fatal one).
 TEST_F(FilterTest, KeysQueuedDuringTheCallDoNotAnswerTheBox) {
   const HWND window = CreateWindowExW(0, L"BUTTON", L"", WS_POPUP | WS_VISIBLE, 0, 0, 80, 40,
                                       nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(window, nullptr);
   SetForegroundWindow(window);
-  SetFocus(window);
-  keybd_event(VK_RETURN, 0, 0, 0);
-  keybd_event(VK_RETURN, 0, KEYEVENTF_KEYUP, 0);
+  auto queue_enter = [window] {
+    SetFocus(window);
+    keybd_event(VK_RETURN, 0, 0, 0);
+    keybd_event(VK_RETURN, 0, KEYEVENTF_KEYUP, 0);
+    return GetTickCount64();
+  };
 
   const UnansweredCallFilter::Watch watch{filter_, {.owner = window, .exit_code = 3}};
-  const ULONGLONG asked = GetTickCount64();
+  ULONGLONG asked = queue_enter();
   EXPECT_EQ(filter_.MessagePending(nullptr, kPatience, PENDINGTYPE_TOPLEVEL),
             static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));
   EXPECT_GE(GetTickCount64() - asked, 300u) << "the box did not wait for the test's Retry";
-  EXPECT_EQ(boxes_.Seen(1), std::vector{AskingBox(false, window)});
+  asked = queue_enter();
+  ShowFatalError(window, {E_FAIL, L"Unspecified error"});
+  EXPECT_GE(GetTickCount64() - asked, 300u) << "the box did not wait for the test's OK";
+  const std::vector<SeenBox> seen = boxes_.Seen(2);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], AskingBox(false, window));
   DestroyWindow(window);
 }
 

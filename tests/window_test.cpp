@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 
+#include "failure/failure.h"
 #include "resources/resource_ids.h"
 #include "support/input.h"
 #include "support/message_boxes.h"
@@ -137,8 +138,9 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
     }
     return nullptr;
   }
-  // Client area and controls as the design's twips at dpi, and "Change" in
-  // window text on the window colour, exactly as drawn here with its font.
+  // Client area and controls as the design's twips at dpi; "Change" in bold
+  // on the window colour and "R" in the regular font on the design's
+  // background, each exactly as drawn here with its font.
   void ExpectDesignAt(int dpi) const {
     auto pixels = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
     RECT client{};
@@ -155,20 +157,26 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
                                    pixels(control.width), pixels(control.height)}))
           << control.id;
     }
-    RECT area{};
-    GetClientRect(Control(design::kLabel4), &area);
-    Canvas label{area.right, area.bottom};
-    FillRect(label.dc(), &area, GetSysColorBrush(COLOR_WINDOW));
-    const HGDIOBJ previous = SelectObject(
-        label.dc(), CreateFontW(-MulDiv(825, dpi, 7200), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                                DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, L"MS Sans Serif"));
-    SetTextColor(label.dc(), GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(label.dc(), GetSysColor(COLOR_WINDOW));
-    DrawTextW(label.dc(), L"Change", -1, &area, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK);
-    DeleteObject(SelectObject(label.dc(), previous));
-    const std::vector<DWORD> expected = label.Pixels();
-    MapWindowPoints(Control(design::kLabel4), nullptr, reinterpret_cast<POINT*>(&area), 2);
-    EXPECT_EQ(Settled([&] { return CaptureScreen(area); }, expected), expected);
+    for (const auto& [id, text, weight, background] :
+         {std::tuple{design::kLabel4, L"Change", FW_BOLD, GetSysColor(COLOR_WINDOW)},
+          std::tuple{design::kLabel1, L"R", FW_NORMAL, design::kBackground}}) {
+      RECT area{};
+      GetClientRect(Control(id), &area);
+      Canvas label{area.right, area.bottom};
+      const HBRUSH brush = CreateSolidBrush(background);
+      FillRect(label.dc(), &area, brush);
+      DeleteObject(brush);
+      const HGDIOBJ previous = SelectObject(
+          label.dc(), CreateFontW(-MulDiv(825, dpi, 7200), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                                  DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, L"MS Sans Serif"));
+      SetTextColor(label.dc(), GetSysColor(COLOR_WINDOWTEXT));
+      SetBkColor(label.dc(), background);
+      DrawTextW(label.dc(), text, -1, &area, DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK);
+      DeleteObject(SelectObject(label.dc(), previous));
+      const std::vector<DWORD> expected = label.Pixels();
+      MapWindowPoints(Control(id), nullptr, reinterpret_cast<POINT*>(&area), 2);
+      EXPECT_EQ(Settled([&] { return CaptureScreen(area); }, expected), expected) << id;
+    }
   }
   // Sends what Windows sends with data in the program's own memory (a
   // suggested frame, a size to fill in), and gives that data back.
@@ -295,13 +303,19 @@ TEST_P(WindowTest, OpensAtTheScaleOfTheSession) {
 // tells the program of when the window moves to a monitor of another scale
 // (also during the start), and after a change of theme or metrics. A
 // relayout that fails during an apply (a control gone, destroyed by another
-// program) ends the program only once the apply is over.
+// program) ends the program only once the apply is over, and the program
+// that sent the change is answered before the box is read.
 TEST_P(WindowTest, TheWindowShowsItsTitleIconAndDesignAtEveryScale) {
   // The scale changes while the slow messenger is asked, before the window
   // is shown (or has its controls), as Windows 8.1 tells it (the old frame
   // scaled), and it opens at the new scale, fitted, with no box.
   ASSERT_EQ(StandinMessenger::Control(L"delay:1500"), 0);
-  ASSERT_NE(Start({}, [this](HWND) { SendDpiChange(120, {40, 30, 500, 300}); }), nullptr);
+  auto read_slowly = [](const SeenBox& box) {  // the fatal box, read while its sender waits
+    Sleep(box.title == L"Tintwell" ? 1500 : 0);
+    return IDOK;
+  };
+  ASSERT_NE(Start(read_slowly, [this](HWND) { SendDpiChange(120, {40, 30, 500, 300}); }),
+            nullptr);
   ExpectDesignAt(120);
   wchar_t caption[128] = {};
   GetWindowTextW(window_, caption, 128);
@@ -339,12 +353,20 @@ TEST_P(WindowTest, TheWindowShowsItsTitleIconAndDesignAtEveryScale) {
       << "not the 24 and 48 pixel images";
   // A new theme or new metrics give the frame another size (as a frame
   // style does here: another program's metrics never reach this one under
-  // Wine), and the client area is fitted again.
-  for (const UINT change : {WM_THEMECHANGED, WM_SETTINGCHANGE}) {
+  // Wine), and the client area is fitted again; one while minimized, when
+  // there is no client area to measure, once the window is restored.
+  for (const auto& [change, minimized] : {std::pair{WM_THEMECHANGED, false},
+                                          {WM_SETTINGCHANGE, false}, {WM_THEMECHANGED, true}}) {
+    if (minimized) {
+      ShowWindow(window_, SW_MINIMIZE);
+    }
     SetWindowLongPtrW(window_, GWL_EXSTYLE,
                       GetWindowLongPtrW(window_, GWL_EXSTYLE) ^ WS_EX_CLIENTEDGE);
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_FRAMECHANGED);
-    Ask(window_, change, 0, 0);
+    Ask(window_, static_cast<UINT>(change), 0, 0);
+    if (minimized) {
+      ShowWindow(window_, SW_RESTORE);
+    }
     ExpectDesignAt(144);
   }
 
@@ -454,7 +476,9 @@ TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
 // subscription to the messenger's events, which the program took and
 // ignored, and ends it.
 TEST_P(MessengerTest, ChangeStoresExactWhiteWithGreenAt254AndAllElseWaits) {
-  ASSERT_NE(Start([this](const SeenBox&) {
+  std::vector<DWORD> previewed;
+  ASSERT_NE(Start([&](const SeenBox&) {
+              previewed = Preview();
               PostMessageW(window_, WM_CLOSE, 0, 0);
               Sleep(200);  // delivered while the box is open
               return IDOK;
@@ -474,11 +498,22 @@ TEST_P(MessengerTest, ChangeStoresExactWhiteWithGreenAt254AndAllElseWaits) {
   }
   EXPECT_EQ(Position(Control(design::kGreen)), 254);
   EXPECT_EQ(Preview(), std::vector<DWORD>{Rgb(255, 254, 255)});
+  // Meanwhile another program sets green back to 255, and the user signs in
+  // as someone else: still no white is stored, the preview shows what is,
+  // and the box names the account written and the one signed in now.
+  SendMessageW(Control(design::kGreen), SBM_SETPOS, 255, TRUE);
+  const std::wstring other = UniqueName(L"bea@example.com");
+  names_.push_back(other);
+  EXPECT_EQ(StandinMessenger::Control(L"signin:" + other), 0);
   EXPECT_EQ(Ask(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
   PostMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_EQ(tintwell_->WaitForExit(15000), 0);
-  EXPECT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
+  const std::wstring switched = L".\n\nThe messenger is now signed in as " + other;
+  EXPECT_EQ(Boxes(1),
+            std::vector<SeenBox>{Done(account_ + switched + L", whose color was not changed.")});
+  EXPECT_EQ(previewed, std::vector<DWORD>{Rgb(255, 254, 255)});
   EXPECT_EQ(StoredColor(), (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
+  EXPECT_TRUE(ReadBinaryValue(AccountKey(other), L"IM Color").empty());
   EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 1);
 }
 
@@ -578,7 +613,9 @@ TEST_P(MessengerTest, WithoutAnAnsweringMessengerTheWindowIsNeverShown) {
 // program's folder, a downloads folder say, where it may have been planted.
 // Wine prefers its own system DLLs, so Tintwell is told to prefer such a file
 // (in Wine's settings for the program: its environment reaches no further
-// than this process).
+// than this process). A copy damaged there (its resources gone, the icon
+// with them) fails at its start, as it lays out its new controls: it says so
+// and ends with the fatal code.
 TEST_P(WindowTest, NoDllIsLoadedFromTheProgramsFolder) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
@@ -594,6 +631,13 @@ TEST_P(WindowTest, NoDllIsLoadedFromTheProgramsFolder) {
             ERROR_SUCCESS);
   EXPECT_NE(Start(), nullptr);
   EXPECT_EQ(GetFileAttributesW(MarkOf(planted).c_str()), INVALID_FILE_ATTRIBUTES);
+  tintwell_.reset();
+  EXPECT_TRUE(EndUpdateResourceW(BeginUpdateResourceW(tintwell_path_.c_str(), TRUE), FALSE));
+  EXPECT_EQ(Start(), nullptr);
+  EXPECT_EQ(tintwell_->WaitForExit(0), kFatalExitCode);
+  const std::vector<SeenBox> told = Boxes(2, 500);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(told[0].text.starts_with(L"Run-time error 0x")) << told[0].text;
   tintwell_.reset();
   EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, settings), ERROR_SUCCESS);
   for (const std::wstring& file : {tintwell_path_, planted, MarkOf(planted)}) {

@@ -38,9 +38,20 @@ std::wstring WhyNotWritten(const reg::WriteOutcome& outcome) {
 
 // A box the user must see: when it cannot be shown, that is a failure too.
 void Tell(HWND owner, const std::wstring& text, const wchar_t* title, UINT style) {
-  if (MessageBoxW(owner, text.c_str(), title, MB_OK | style) == 0) {
+  if (ShowBox(owner, text, title, MB_OK | style) == 0) {
     throw FailureFromLastError();
   }
+}
+
+// The channels as they stand, never pure white: green goes to 254 first,
+// and the preview shows it.
+ChannelTriple ReadNotWhite(ChannelControls& channels) {
+  const ChannelTriple read = channels.ReadChannels();
+  const ChannelTriple kept = ApplyWhiteRule(read);
+  if (kept != read) {
+    channels.SetGreen(kept.green);
+  }
+  return kept;
 }
 
 void ShowNotChanged(const std::wstring& name, const std::wstring& reason, HWND owner) {
@@ -51,12 +62,11 @@ void ShowNotChanged(const std::wstring& name, const std::wstring& reason, HWND o
 }  // namespace
 
 void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND owner) {
-  const ChannelTriple chosen = channels.ReadChannels();
-  if (const ChannelTriple stored = ApplyWhiteRule(chosen); stored != chosen) {
-    channels.SetGreen(stored.green);
-  }
+  ReadNotWhite(channels);
   const std::wstring name = messenger.SigninName(owner, {});
-  const std::wstring record = BuildColorRecord(channels.ReadChannels());
+  // Read again: another program may have moved a bar while the messenger was
+  // asked. What is stored is what the bars and the preview show, never white.
+  const std::wstring record = BuildColorRecord(ReadNotWhite(channels));
 
   // A backslash would make the name a path to some other key; a key's name
   // has at most 255 characters, and the registry's own refusal of a longer
@@ -86,5 +96,10 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
   // Whatever goes wrong from here on, the colour is stored: the user is told.
   const std::wstring confirmed_name =
       messenger.SigninName(owner, L"The color had already been changed for " + name + L".");
-  Tell(owner, L"Color has been changed for " + confirmed_name, L"Done !", MB_ICONINFORMATION);
+  std::wstring text = L"Color has been changed for " + name;
+  if (confirmed_name != name) {  // signed in as someone else meanwhile
+    text += L".\n\nThe messenger is now signed in as " + confirmed_name +
+            L", whose color was not changed.";
+  }
+  Tell(owner, text, L"Done !", MB_ICONINFORMATION);
 }

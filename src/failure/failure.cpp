@@ -47,8 +47,18 @@ void AddNote(Failure& failure, const std::wstring& note) {
   }
 }
 
+int ShowBox(HWND owner, const std::wstring& text, const wchar_t* title, UINT style) {
+  for (MSG input; PeekMessageW(&input, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT);) {
+  }
+  if (InSendMessage()) {
+    ReplyMessage(0);
+  }
+  return MessageBoxW(owner, text.c_str(), title, style);
+}
+
 void ShowFatalError(HWND owner, const Failure& failure) {
-  const std::wstring text = L"Run-time error " + HexNumber(failure.code) + L":\n\n" +
-                            failure.description + L"\n\n" + kProgramTitle + L" will now close.";
-  MessageBoxW(owner, text.c_str(), kProgramTitle, MB_OK | MB_ICONHAND);
+  ShowBox(owner,
+          L"Run-time error " + HexNumber(failure.code) + L":\n\n" + failure.description +
+              L"\n\n" + kProgramTitle + L" will now close.",
+          kProgramTitle, MB_OK | MB_ICONHAND);
 }

@@ -22,6 +22,15 @@ Failure FailureFromLastError();
 // Adds a paragraph to the description (nothing when note is empty).
 void AddNote(Failure& failure, const std::wstring& note);
 
+// Shows a box the user must read, modal to owner (which may be null), and
+// gives its result: 0 when it could not be shown. Keys and clicks still
+// queued from before it opens (typed while the messenger was asked, say)
+// were meant for the window: they are dropped, not left to answer it. A
+// program waiting on the message being handled gets its answer first: it
+// must not wait for a person, and Windows refuses this thread any call to
+// the messenger while it waits.
+int ShowBox(HWND owner, const std::wstring& text, const wchar_t* title, UINT style);
+
 // Shows the error's number and description, titled with the program's title,
 // modal to owner (which may be null).
 void ShowFatalError(HWND owner, const Failure& failure);

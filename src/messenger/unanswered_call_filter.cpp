@@ -151,13 +151,9 @@ void UnansweredCallFilter::WaitOrEnd(DWORD elapsed_ms, Trouble trouble) {
   if (!ending_.ask) {
     End(trouble);
   }
-  // Keys and clicks that waited in the queue while the messenger was asked
-  // were meant for the window: an Enter or an Esc must not answer the box.
-  for (MSG input; PeekMessageW(&input, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT);) {
-  }
   const DWORD asked = GetTickCount();
-  if (MessageBoxW(ending_.owner, trouble == Trouble::kBusy ? kBusy : kNotAnswering,
-                  kProgramTitle, MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY) {
+  if (ShowBox(ending_.owner, trouble == Trouble::kBusy ? kBusy : kNotAnswering, kProgramTitle,
+              MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY) {
     next_question_ms_ = elapsed_ms + (GetTickCount() - asked) + kPatienceMs;
     return;
   }

@@ -79,28 +79,30 @@ std::optional<std::string> ToAnsiExactly(std::wstring_view text) {
     return std::nullopt;
   }
   // The UTF-8 code page takes neither the best-fit flag nor the default-character
-  // report; the round trip below catches every inexact conversion anyway.
+  // report, and takes WC_ERR_INVALID_CHARS only when named as CP_UTF8; the
+  // round trip below catches every inexact conversion anyway.
   // WC_ERR_INVALID_CHARS is newer than XP, but so is a UTF-8 ANSI code page
   // (Windows 10), so only systems that know the flag ever pass it.
   constexpr DWORD kErrorOnInvalidChars = 0x80;
   const bool utf8 = GetACP() == CP_UTF8;
+  const UINT code_page = utf8 ? CP_UTF8 : CP_ACP;
   const DWORD flags = utf8 ? kErrorOnInvalidChars : WC_NO_BEST_FIT_CHARS;
   const int wide_length = static_cast<int>(text.size());
   BOOL used_default = FALSE;
   BOOL* const used_default_out = utf8 ? nullptr : &used_default;
-  const int length = WideCharToMultiByte(CP_ACP, flags, text.data(), wide_length, nullptr, 0,
+  const int length = WideCharToMultiByte(code_page, flags, text.data(), wide_length, nullptr, 0,
                                          nullptr, used_default_out);
   if (length <= 0) {
     return std::nullopt;
   }
   std::string ansi(static_cast<std::size_t>(length), '\0');
-  if (WideCharToMultiByte(CP_ACP, flags, text.data(), wide_length, ansi.data(), length, nullptr,
-                          used_default_out) != length ||
+  if (WideCharToMultiByte(code_page, flags, text.data(), wide_length, ansi.data(), length,
+                          nullptr, used_default_out) != length ||
       used_default) {
     return std::nullopt;
   }
   std::wstring back(text.size(), L'\0');
-  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), length, back.data(),
+  if (MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, ansi.data(), length, back.data(),
                           wide_length) != wide_length ||
       back != text) {
     return std::nullopt;

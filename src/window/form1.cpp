@@ -5,7 +5,6 @@
 
 #include "failure/failure.h"
 #include "resources/program.h"
-#include "resources/resource_ids.h"
 #include "window/design.h"
 #include "window/dpi.h"
 
@@ -13,30 +12,6 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"Tintwell - by the Tintwell team";
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-
-HFONT CreateDesignFont(UINT dpi, int weight) {
-  LOGFONTW font{};
-  font.lfHeight = -MulDiv(design::kFontHundredthsOfPoint, static_cast<int>(dpi), 7200);
-  font.lfWeight = weight;
-  font.lfCharSet = DEFAULT_CHARSET;
-  font.lfQuality = DEFAULT_QUALITY;
-  lstrcpynW(font.lfFaceName, design::kFontFace, LF_FACESIZE);
-  return CreateFontIndirectW(&font);
-}
-
-// The design's client area at dpi.
-SIZE DesignClient(UINT dpi) {
-  return {TwipsToPixels(design::kClientWidth, dpi), TwipsToPixels(design::kClientHeight, dpi)};
-}
-
-// What the frame adds to the client area, as the system draws it now.
-SIZE DrawnFrame(HWND window) {
-  RECT frame{};
-  RECT client{};
-  GetWindowRect(window, &frame);
-  GetClientRect(window, &client);
-  return {frame.right - frame.left - client.right, frame.bottom - frame.top - client.bottom};
-}
 
 // A request that may lead to a call to the messenger, sent by another thread
 // or program (a close from "End task", a click from an automation or
@@ -51,13 +26,13 @@ bool QueuedIfSent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 
 template <typename Handler>
 void Form1::Guarded(Handler&& handler) {
-  const bool outermost = !std::exchange(busy_, true);
+  const bool outermost = !std::exchange(in_handler_, true);
   if (!RunOrShowFatal(window_, std::forward<Handler>(handler))) {
     exit_code_ = kFatalExitCode;
     close_held_ = true;
   }
   if (outermost) {
-    busy_ = false;
+    in_handler_ = false;
     if (close_held_ && window_ != nullptr) {
       DestroyWindow(window_);
     }
@@ -165,7 +140,7 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
       OnSetFocus();
       return 0;
     case kGetDpiScaledSizeMessage:
-      *reinterpret_cast<SIZE*>(lparam) = DesignFrame(LOWORD(wparam));
+      *reinterpret_cast<SIZE*>(lparam) = look_.DesignFrame(window, LOWORD(wparam));
       return TRUE;
     case kDpiChangedMessage:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
@@ -175,11 +150,16 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
       // A new theme, caption height or border width gives the frame another
       // size, which the system has applied once it has had the message.
       const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
-      if (laid_out()) {
-        Guarded([this] { FitClientArea(); });
+      if (look_.laid_out()) {
+        Guarded([this] { look_.FitClientArea(window_); });
       }
       return result;
     }
+    case WM_SIZE:
+      if (wparam == SIZE_RESTORED) {
+        Guarded([this] { look_.Restored(window_); });
+      }
+      return DefWindowProcW(window, message, wparam, lparam);
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -193,10 +173,10 @@ bool Form1::OnCreate() {
   // reached, or while a box of the start is open) waits for the start to
   // end; then the window is never shown. So does one that Windows left
   // queued while the messenger was asked.
-  busy_ = true;
-  dpi_ = WindowDpi(window_);
+  in_handler_ = true;
+  look_.PlanFor(WindowDpi(window_));
   const bool started = OpenAndCreateControls();
-  busy_ = false;
+  in_handler_ = false;
   MSG close;
   if (PeekMessageW(&close, window_, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
     close_held_ = true;
@@ -216,20 +196,8 @@ bool Form1::OpenAndCreateControls() {
     return false;
   }
   const bool created = RunOrShowFatal(nullptr, [this] {
-    for (const design::Control& control : design::kControls) {
-      if (CreateWindowExW(control.ex_style, control.window_class, control.text, control.style, 0,
-                          0, 0, 0, window_,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance(),
-                          nullptr) == nullptr) {
-        throw FailureFromLastError();
-      }
-    }
-    for (const int id : {design::kRed, design::kGreen, design::kBlue}) {
-      SCROLLINFO range{sizeof range, SIF_RANGE | SIF_PAGE | SIF_POS, 0, design::kChannelMax,
-                       0, 0, 0};
-      SetScrollInfo(Control(id), SB_CTL, &range, FALSE);
-    }
-    LayOut(dpi_);
+    CreateControls(window_);
+    look_.LayOut(window_, look_.dpi());
   });
   if (!created) {
     exit_code_ = kFatalExitCode;
@@ -268,7 +236,7 @@ void Form1::OnHScroll(HWND bar, int request, int thumb_position) {
 void Form1::OnCommand(int id, int notification) {
   // While the messenger is being asked, COM delivers posted messages; a click
   // that arrives then must not start a second apply inside the first.
-  if (id == design::kLabel4 && notification == STN_CLICKED && !busy_) {
+  if (id == design::kLabel4 && notification == STN_CLICKED && !in_handler_) {
     Guarded([this] { ApplyColor(*this, msn_, window_); });
   }
 }
@@ -297,7 +265,7 @@ void Form1::OnCloseRequest() {
   // A close that arrives while the program starts or applies the colour
   // (from another program, or while a box is open) waits until that is
   // over: the window and the messenger link stay while a call needs them.
-  if (busy_) {
+  if (in_handler_) {
     close_held_ = true;
   } else {
     DestroyWindow(window_);
@@ -332,94 +300,16 @@ void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
   // which the layout then fits to the design.
   SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  if (laid_out()) {
-    Guarded([&] { LayOut(dpi); });
+  if (look_.laid_out()) {
+    Guarded([&] { look_.LayOut(window_, dpi); });
   } else {
-    dpi_ = dpi;  // the start lays the controls out once it has made them
+    look_.PlanFor(dpi);  // the start lays the controls out once it has made them
   }
-}
-
-SIZE Form1::DesignFrame(UINT dpi) const {
-  const SIZE client = DesignClient(dpi);
-  // Where the frame is drawn at the window's DPI (on every Windows that
-  // asks), it is the system's to tell at the new one; a system that draws
-  // it at one scale whatever the DPI keeps it as it is.
-  const SIZE drawn = DrawnFrame(window_);
-  const SIZE at_window_dpi = FrameSizeForClient(window_, 0, 0, dpi_);
-  if (drawn.cx != at_window_dpi.cx || drawn.cy != at_window_dpi.cy) {
-    return {client.cx + drawn.cx, client.cy + drawn.cy};
-  }
-  return FrameSizeForClient(window_, client.cx, client.cy, dpi);
 }
 
 void Form1::OnDestroy() {
   msn_.Close(exit_code_);
   PostQuitMessage(exit_code_);
-}
-
-void Form1::LayOut(UINT dpi) {
-  // The fonts in use go only once every control holds the new ones: when
-  // laying out fails half-way, all of them stay until the window is gone.
-  const std::size_t fonts_in_use = fonts_.size();
-  fonts_.emplace_back(CreateDesignFont(dpi, FW_NORMAL));
-  fonts_.emplace_back(CreateDesignFont(dpi, FW_BOLD));
-  const HFONT font = fonts_[fonts_in_use].get();
-  const HFONT label4_font = fonts_[fonts_in_use + 1].get();
-  if (font == nullptr || label4_font == nullptr) {
-    throw FailureFromLastError();
-  }
-  for (const design::Control& control : design::kControls) {
-    const HWND handle = Control(control.id);
-    if (!SetWindowPos(handle, nullptr, TwipsToPixels(control.left, dpi),
-                      TwipsToPixels(control.top, dpi), TwipsToPixels(control.width, dpi),
-                      TwipsToPixels(control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE)) {
-      throw FailureFromLastError();
-    }
-    const HFONT shown = control.id == design::kLabel4 ? label4_font : font;
-    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
-  }
-  fonts_.erase(fonts_.begin(), fonts_.begin() + static_cast<std::ptrdiff_t>(fonts_in_use));
-  dpi_ = dpi;
-  ShowIcons(dpi);
-  FitClientArea();
-}
-
-void Form1::FitClientArea() {
-  // By the frame the system really draws: its theme's and metrics', and
-  // perhaps at another scale than the window's DPI (on a system that scales
-  // no frame per monitor).
-  const SIZE client = DesignClient(dpi_);
-  for (int pass = 0; pass < 2; ++pass) {
-    RECT area{};
-    GetClientRect(window_, &area);
-    if (area.right == client.cx && area.bottom == client.cy) {
-      break;
-    }
-    const SIZE frame = DrawnFrame(window_);
-    if (!SetWindowPos(window_, nullptr, 0, 0, client.cx + frame.cx, client.cy + frame.cy,
-                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
-      throw FailureFromLastError();
-    }
-  }
-}
-
-void Form1::ShowIcons(UINT dpi) {
-  // Each drawn from the image made for its size, never stretched from another.
-  auto load = [&](int metric) {
-    const int size = SystemMetricForDpi(metric, dpi);
-    return UniqueIcon{static_cast<HICON>(
-        LoadImageW(instance(), MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON, size, size, 0))};
-  };
-  UniqueIcon small_icon = load(SM_CXSMICON);
-  UniqueIcon big_icon = load(SM_CXICON);
-  if (!small_icon || !big_icon) {
-    throw FailureFromLastError();
-  }
-  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
-  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
-  // The window holds the new ones now: the old ones can go.
-  small_icon_ = std::move(small_icon);
-  big_icon_ = std::move(big_icon);
 }
 
 void Form1::RefreshPreview() {

@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include <memory>
-#include <vector>
+#include <type_traits>
 
 #include "color/apply.h"
 #include "messenger/messenger_link.h"
-#include "window/dpi.h"
+#include "window/look.h"
 
 class Form1 final : public ChannelControls {
  public:
@@ -39,12 +39,7 @@ class Form1 final : public ChannelControls {
   struct GdiDeleter {
     void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
   };
-  using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
   using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
-  struct IconDeleter {
-    void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
-  };
-  using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
 
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam,
                                           LPARAM lparam);
@@ -66,20 +61,10 @@ class Form1 final : public ChannelControls {
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void OnDestroy();
 
-  // The frame whose client area is the design's at dpi.
-  SIZE DesignFrame(UINT dpi) const;
-  // The controls have been created and laid out once.
-  bool laid_out() const { return !fonts_.empty(); }
-  void LayOut(UINT dpi);
-  void FitClientArea();
-  void ShowIcons(UINT dpi);
   void RefreshPreview();
   std::int16_t ChannelValue(int id) const;
   void SetChannelValue(int id, int value);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
-  HINSTANCE instance() const {
-    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
-  }
   // Runs a handler, during which a close waits; a failure in it takes the
   // fatal path and ends the program, once any apply under way is over.
   template <typename Handler>
@@ -89,17 +74,13 @@ class Form1 final : public ChannelControls {
   HWND focus_ = nullptr;
   MessengerLink msn_;
   UniqueBrush background_;
-  // Every font a control may still hold: the window's and the bold one.
-  std::vector<UniqueFont> fonts_;
-  // The caption's and the taskbar's, made for the window's DPI.
-  UniqueIcon small_icon_;
-  UniqueIcon big_icon_;
-  // The DPI the window was last laid out at, or is to be at the start.
-  UINT dpi_ = kDefaultDpi;
+  Form1Look look_;
   COLORREF preview_ = 0;
   bool preview_set_ = false;
-  // The start or an apply is under way: a close waits for its end.
-  bool busy_ = false;
+  // A handler runs (the start, a scroll, an apply, a relayout, and any box
+  // it shows): a close waits for its end, and a click starts no apply
+  // inside it.
+  bool in_handler_ = false;
   bool close_held_ = false;
   int exit_code_ = 0;
 };
