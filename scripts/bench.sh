@@ -22,12 +22,12 @@ for arch in x86 x64; do
   bytes=$(stat -c %s "$exe")
   dlls=$(/usr/bin/python3 "$root/scripts/check-imports.py" "$exe" | sed 's/^[^:]*: //')
   # 100 KB for the program; the 24 064 bytes of the icon's true-colour images
-  # (20 to 48 pixels, and 256 as PNG), which keep it sharp above 100 %; and
-  # the C++ library's own error reporting, which no program may replace (its
+  # (20 to 48 pixels, and 256 as PNG), which keep it sharp above 100 %; the
+  # C++ library's own error reporting, which no program may replace (its
   # terminate handler's demangler and printf, its exception classes and their
-  # strings): 180 736 bytes with GCC 14 on x86, and 28 672 for GCC 14's
-  # larger runtime. 330 KB in all.
+  # strings): 180 736 bytes with GCC 14 on x86; 28 672 for GCC 14's larger
+  # runtime; and 8 KB for what the controls tell a screen reader. 340 KB.
   verdict=met
-  [ "$bytes" -le $((330 * 1024)) ] || verdict=MISSED
-  printf '%-22s %10d %8s  %s (%s)\n' "Tintwell.exe $arch" "$bytes" "330 KB" "$dlls" "$verdict"
+  [ "$bytes" -le $((340 * 1024)) ] || verdict=MISSED
+  printf '%-22s %10d %8s  %s (%s)\n' "Tintwell.exe $arch" "$bytes" "340 KB" "$dlls" "$verdict"
 done

@@ -4,7 +4,6 @@
 #include <wrl/client.h>
 
 #include <new>
-#include <string>
 #include <utility>
 
 #include "window/function_in.h"
@@ -123,7 +122,9 @@ class ControlAccessible final : public IAccessible {
     if (!IsWindow(control_) || !GetScrollInfo(control_, SB_CTL, &position)) {
       return CO_E_OBJNOTCONNECTED;
     }
-    return Text(std::to_wstring(position.nPos).c_str(), value);
+    wchar_t number[12] = {};
+    wsprintfW(number, L"%d", position.nPos);
+    return Text(number, value);
   }
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
     return system_->get_accDescription(child, description);
