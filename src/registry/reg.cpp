@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "failure/failure.h"
 #include "resources/program.h"
 
 namespace reg {
@@ -28,7 +29,7 @@ const std::array<std::pair<std::wstring_view, HKEY>, 7> kRootKeys{{
 
 void ShowIncorrectFormat(const std::wstring& path, HWND owner) {
   const std::wstring text = L"Incorrect Format:\n\n" + path;
-  MessageBoxW(owner, text.c_str(), kProgramTitle, MB_OK);
+  ShowBox(owner, text, kProgramTitle, MB_OK);
 }
 
 std::optional<std::vector<BYTE>> ToBytes(std::wstring_view data) {

@@ -187,8 +187,8 @@ bool Form1::OnCreate() {
 bool Form1::OpenAndCreateControls() {
   // Without the messenger there is nothing to do.
   if (FAILED(msn_.Open(kNoMessengerExitCode))) {
-    MessageBoxW(nullptr, L"Please log-in to MSN 6 before using this program", L"Error",
-                MB_OK | MB_ICONHAND);
+    ShowBox(nullptr, L"Please log-in to MSN 6 before using this program", L"Error",
+            MB_OK | MB_ICONHAND);
     exit_code_ = kNoMessengerExitCode;
     return false;
   }
