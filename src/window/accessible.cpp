@@ -21,21 +21,6 @@ struct SetUp {
   const wchar_t* name;
 };
 
-// oleacc.dll from the system folder, by its full path: the DLL search would
-// look in the program's own folder first on XP.
-HMODULE AccessibilityLibrary() {
-  if (const HMODULE loaded = GetModuleHandleW(L"oleacc.dll")) {
-    return loaded;
-  }
-  wchar_t path[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length + 12 >= MAX_PATH) {
-    return nullptr;
-  }
-  lstrcatW(path, L"\\oleacc.dll");
-  return LoadLibraryW(path);
-}
-
 HRESULT Text(const wchar_t* text, BSTR* out) {
   if (out == nullptr) {
     return E_POINTER;
@@ -219,7 +204,7 @@ class ControlAccessible final : public IAccessible {
 
 // The object for a WM_GETOBJECT, or 0 to let the control answer as usual.
 LRESULT AnswerObjectRequest(HWND control, const SetUp& set_up, WPARAM flags) {
-  const HMODULE library = AccessibilityLibrary();
+  const HMODULE library = SystemLibrary(L"oleacc.dll");
   using CreateFunction = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
   using LresultFunction = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
   const auto create = FunctionIn<CreateFunction>(library, "CreateStdAccessibleObject");

@@ -25,11 +25,8 @@ UINT SystemDpi() {
 UINT MonitorDpi(HWND window) {
   using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
-  HMODULE shcore = GetModuleHandleW(L"shcore.dll");
-  if (shcore == nullptr) {  // loaded once, and kept
-    shcore = LoadLibraryExW(L"shcore.dll", nullptr, kLoadFromSystemFolder);
-  }
-  const auto get_dpi = FunctionIn<GetDpiForMonitorFunction>(shcore, "GetDpiForMonitor");
+  const auto get_dpi =
+      FunctionIn<GetDpiForMonitorFunction>(SystemLibrary(L"shcore.dll"), "GetDpiForMonitor");
   UINT dpi_x = 0;
   UINT dpi_y = 0;
   if (get_dpi == nullptr ||

@@ -36,9 +36,6 @@ class Form1 final : public ChannelControls {
   void SetGreen(std::int16_t green) override;
 
  private:
-  struct GdiDeleter {
-    void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
-  };
   using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
 
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam,

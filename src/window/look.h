@@ -15,6 +15,10 @@
 // a name of its own, "Change" as the button it acts as. Throws Failure.
 void CreateControls(HWND window);
 
+struct GdiDeleter {
+  void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
+};
+
 class Form1Look {
  public:
   // The DPI the window was last laid out at, or is to be once it has its
@@ -39,9 +43,6 @@ class Form1Look {
   SIZE DesignFrame(HWND window, UINT dpi) const;
 
  private:
-  struct GdiDeleter {
-    void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
-  };
   using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
   struct IconDeleter {
     void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
