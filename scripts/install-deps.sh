@@ -33,6 +33,33 @@ installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
+# A mirror caught mid-sync serves an index that does not match its release
+# file, and apt-get update fails for that index alone (seen here: the i386
+# index of bookworm-security). Ask a few times; should it stay out of reach,
+# go on with what was fetched.
+index_missing=false
+update_indexes() {
+  local attempt
+  for attempt in 1 2 3; do
+    apt-get update -q && return 0
+    echo "warning: apt-get update failed (attempt $attempt of 3)" >&2
+    [ "$attempt" -lt 3 ] && sleep 15
+  done
+  index_missing=true
+}
+
+# Without one architecture's index of the release's updates, apt would pair
+# an updated amd64 library with an i386 twin it cannot find: then the
+# release's own versions are installed, the same for both architectures.
+install_packages() {
+  apt-get install -y -q --no-install-recommends "$@" && return 0
+  $index_missing || return 1
+  # shellcheck disable=SC1091
+  codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+  echo "warning: installing $codename's own versions: an index of its updates is missing" >&2
+  apt-get install -y -q --no-install-recommends -t "$codename" "$@"
+}
+
 runs_i386() { "$wine32_loader" --version >/dev/null 2>&1; }
 
 qemu_is_recent() {
@@ -44,7 +71,7 @@ qemu_is_recent() {
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $root || need_root "the i386 architecture is not enabled (dpkg --add-architecture i386)"
   dpkg --add-architecture i386
-  apt-get update -q
+  update_indexes
 fi
 
 missing=()
@@ -54,8 +81,8 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   $root || need_root "these packages are missing: ${missing[*]}"
   echo "Installing: ${missing[*]}"
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  update_indexes
+  install_packages "${missing[@]}"
 fi
 
 # An interpreter registered already is left as it is, but for a qemu older
@@ -82,7 +109,7 @@ if ! qemu_is_recent; then
       >/etc/apt/sources.list.d/bookworm-backports.list
     release=(-t bookworm-backports)
   fi
-  apt-get update -q
+  update_indexes
   apt-get install -y -q --no-install-recommends "${release[@]}" qemu-user
   qemu_is_recent || { echo "error: $qemu is still older than $qemu_oldest" >&2; exit 1; }
 fi
