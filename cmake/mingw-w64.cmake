@@ -1,9 +1,27 @@
-# Cross build for Windows with Debian's mingw-w64, win32 thread model; the
-# toolchain file of each architecture sets TOOLCHAIN_PREFIX and includes this.
+# Cross build for Windows with Debian's mingw-w64; the toolchain file of each
+# architecture sets TOOLCHAIN_PREFIX and includes this.
 set(CMAKE_SYSTEM_NAME Windows)
 
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-win32)
+# The C++ runtime is linked into every program, so its thread model decides
+# what the program imports besides its own calls, and each release has one
+# that imports only what Windows XP has (measured by the import check):
+# - GCC 12 (Debian 12): the win32 model. Its posix model's winpthreads
+#   (mingw-w64 10) imports GetTickCount64, which XP lacks.
+# - GCC 14 (Debian 13): the posix model, with winpthreads (mingw-w64 12)
+#   linked statically. The win32 model's runtime is built on Vista's API
+#   since GCC 13: it imports GetThreadId, which 32-bit XP lacks, into every
+#   program that can throw, and its <memory> does not compile at XP's API
+#   level.
+execute_process(COMMAND ${TOOLCHAIN_PREFIX}-gcc-win32 -dumpversion
+                OUTPUT_VARIABLE gcc_version OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(gcc_version VERSION_LESS 13)
+  set(TINTWELL_THREAD_MODEL win32)
+else()
+  set(TINTWELL_THREAD_MODEL posix)
+endif()
+
+set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-${TINTWELL_THREAD_MODEL})
+set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-${TINTWELL_THREAD_MODEL})
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})

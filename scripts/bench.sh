@@ -26,8 +26,10 @@ for arch in x86 x64; do
   # C++ library's own error reporting, which no program may replace (its
   # terminate handler's demangler and printf, its exception classes and their
   # strings): 180 736 bytes with GCC 14 on x86; 28 672 for GCC 14's larger
-  # runtime; and 8 KB for what the controls tell a screen reader. 340 KB.
+  # runtime; 8 KB for what the controls tell a screen reader; and 30 720 for
+  # GCC 14's runtime in the posix thread model, the one whose imports XP
+  # has. 370 KB.
   verdict=met
-  [ "$bytes" -le $((340 * 1024)) ] || verdict=MISSED
-  printf '%-22s %10d %8s  %s (%s)\n' "Tintwell.exe $arch" "$bytes" "340 KB" "$dlls" "$verdict"
+  [ "$bytes" -le $((370 * 1024)) ] || verdict=MISSED
+  printf '%-22s %10d %8s  %s (%s)\n' "Tintwell.exe $arch" "$bytes" "370 KB" "$dlls" "$verdict"
 done
