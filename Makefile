@@ -20,12 +20,15 @@ build: deps
 	cmake --preset x86
 	cmake --build --preset x86
 
-# One Wine prefix (32-bit programs included), X display and warm Wine server
-# for the whole run: the x86 test programs run in it too. Both architectures
-# run even when the first fails.
+# The style first, then one Wine prefix (32-bit programs included), X display
+# and warm Wine server for the whole run: the x86 test programs run in it
+# too. Everything runs even when something before it fails.
 test: build
+	status=0; bash scripts/check-style.sh || status=1; \
 	bash scripts/wine-harness.sh build/x64 session \
-	  bash -c 'status=0; for arch in x64 x86; do ctest --preset $$arch || status=1; done; exit $$status'
+	  bash -c 'status=0; for arch in x64 x86; do ctest --preset $$arch || status=1; done; exit $$status' \
+	  || status=1; \
+	exit $$status
 
 # The demo has a harness of its own: it runs beside the tests.
 run: build

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "standin/driver.h"
-#include "support/registry.h"
 #include "window/design.h"
+#include "window/form1.h"
 
 namespace {
 
@@ -221,7 +221,7 @@ int Benchmark() {
   Figures tintwell;
   Figures floor;
   for (int run = 0; run < kRuns; ++run) {
-    Program program{L"" TINTWELL_EXE_PATH, L"TintwellForm1"};
+    Program program{L"" TINTWELL_EXE_PATH, Form1::kWindowClass};
     Program baseline{L"" FLOOR_EXE_PATH, L"TintwellFloor"};
     auto measure = [&](bool ours) {
       return ours ? Measure(program, "Tintwell", {0, 0, 0, 0}, tintwell)
@@ -233,10 +233,11 @@ int Benchmark() {
       return 1;
     }
   }
-  std::printf("means of the middle half of n samples, each with its spread (half the "
-              "interquartile range)\n");
-  std::printf("%-18s %5s %9s %6s %9s %6s %7s %7s\n", "figure", "n", "Tintwell", "", "floor",
-              "", "ratio", "target");
+  std::printf(
+      "means of the middle half of n samples, each with its spread (half the "
+      "interquartile range)\n");
+  std::printf("%-18s %5s %9s %6s %9s %6s %7s %7s\n", "figure", "n", "Tintwell", "", "floor", "",
+              "ratio", "target");
   PrintRow("start (ms)", tintwell.start, floor.start, 1.05);
   PrintRow("first apply (ms)", tintwell.first_apply, floor.first_apply, 1.05);
   PrintRow("apply (ms)", tintwell.apply, floor.apply, 1.05);
@@ -249,7 +250,7 @@ int Soak() {
   constexpr int kScrollChanges = 10000;
   constexpr int kApplies = 500;
   constexpr int kThumbMoves = 3;
-  Program program{L"" TINTWELL_EXE_PATH, L"TintwellForm1"};
+  Program program{L"" TINTWELL_EXE_PATH, Form1::kWindowClass};
   if (program.Start() < 0) {
     std::printf("error: Tintwell did not start, or its window never showed\n");
     return 1;
@@ -273,8 +274,8 @@ int Soak() {
     ++sent;
     const int after = position(bar);
     if (after != expected) {
-      std::printf("error: scroll request %u on bar %d moved it from %d to %d, not to %d\n",
-                  request, bar, before, after, expected);
+      std::printf("error: scroll request %u on bar %d moved it from %d to %d, not to %d\n", request,
+                  bar, before, after, expected);
       return false;
     }
     changes += after != before ? 1 : 0;
@@ -316,10 +317,11 @@ int Soak() {
   // The first 100 applies warm the heaps up; a leak shows as what the end of
   // the session holds beyond that.
   const long growth = resident.back() - resident[1];
-  std::printf("soak: %d scroll changes (of %d scroll messages; the rest changed nothing at the "
-              "end of a bar), every position read back and right; %d applies, every stored "
-              "value right byte for byte\n",
-              changes, sent, kApplies);
+  std::printf(
+      "soak: %d scroll changes (of %d scroll messages; the rest changed nothing at the "
+      "end of a bar), every position read back and right; %d applies, every stored "
+      "value right byte for byte\n",
+      changes, sent, kApplies);
   std::printf("resident memory (KB) every 50 applies:");
   for (const long sample : resident) {
     std::printf(" %ld", sample);
@@ -332,6 +334,9 @@ int Soak() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // It measures other programs' windows, which it must see as they are:
+  // without DPI awareness, Windows hands it coordinates scaled back to 96 DPI.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   int result = 1;
   {
     StandinMessenger standin{L"" STANDIN_EXE_PATH, kAccount};

@@ -82,9 +82,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   window_class.hInstance = instance;
   window_class.lpszClassName = L"TintwellFloor";
   RegisterClassW(&window_class);
-  const HWND window = CreateWindowExW(0, L"TintwellFloor", L"Floor",
-                                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
-                                      CW_USEDEFAULT, 301, 117, nullptr, nullptr, instance, nullptr);
+  const HWND window =
+      CreateWindowExW(0, L"TintwellFloor", L"Floor", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                      CW_USEDEFAULT, CW_USEDEFAULT, 301, 117, nullptr, nullptr, instance, nullptr);
   for (const design::Control& control : design::kControls) {
     CreateWindowExW(control.ex_style, control.window_class, control.text, control.style,
                     control.left / 15, control.top / 15, control.width / 15, control.height / 15,

@@ -21,14 +21,7 @@ for arch in x86 x64; do
   exe="$root/build/$arch/src/Tintwell.exe"
   bytes=$(stat -c %s "$exe")
   dlls=$(/usr/bin/python3 "$root/scripts/check-imports.py" "$exe" | sed 's/^[^:]*: //')
-  # 100 KB for the program; the 24 064 bytes of the icon's true-colour images
-  # (20 to 48 pixels, and 256 as PNG), which keep it sharp above 100 %; the
-  # C++ library's own error reporting, which no program may replace (its
-  # terminate handler's demangler and printf, its exception classes and their
-  # strings): 180 736 bytes with GCC 14 on x86; 28 672 for GCC 14's larger
-  # runtime; 8 KB for what the controls tell a screen reader; and 30 720 for
-  # GCC 14's runtime in the posix thread model, the one whose imports XP
-  # has. 370 KB.
+  # The budget, item by item: docs/benchmark.md.
   verdict=met
   [ "$bytes" -le $((370 * 1024)) ] || verdict=MISSED
   printf '%-22s %10d %8s  %s (%s)\n' "Tintwell.exe $arch" "$bytes" "370 KB" "$dlls" "$verdict"

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
   wine64 wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick x11-apps
-  cmake make googletest zip python3 python3-pefile
+  cmake make googletest zip python3 python3-pefile clang-format shellcheck
 )
 binfmt=/proc/sys/fs/binfmt_misc
 # Wine's 32-bit loader, an i386 program: whether it runs tells whether this

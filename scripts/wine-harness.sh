@@ -28,7 +28,7 @@
 # status in done once it has run. (Wine cannot start a Linux program itself.)
 set -euo pipefail
 
-name=test
+name="test"
 dpi=96
 while [ $# -gt 0 ]; do
   case $1 in
@@ -118,16 +118,26 @@ input_bridge() {
   stop
 }
 
-free_display() {
-  local n
-  for n in $(seq 90 190); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      echo "$n"
-      return
-    fi
+# Starts a private Xvfb in the background and, once it accepts connections,
+# sets xvfb_pid and display (":N"). Xvfb picks a free number itself
+# (-displayfd): one that an X server of another root or container holds
+# through its abstract socket, which no file in this /tmp shows, is skipped.
+start_xvfb() {
+  local number_file=$state_dir/display number=""
+  rm -f "$number_file"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" </dev/null >/dev/null 2>&1 9>&- &
+  xvfb_pid=$!
+  for _ in $(seq 200); do
+    number=$(cat "$number_file" 2>/dev/null)
+    [ -n "$number" ] || ! kill -0 "$xvfb_pid" 2>/dev/null && break
+    sleep 0.05
   done
-  echo "error: no free X display number" >&2
-  exit 1
+  if [ -z "$number" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    echo "error: Xvfb did not start" >&2
+    exit 1
+  fi
+  display=":$number"
 }
 
 # True when pid is alive and its command line holds what (so a number that a
@@ -165,8 +175,9 @@ state_is_live() {
   fi
 }
 
+# write_state DISPLAY XVFB_PID BRIDGE_PID
 write_state() {
-  printf 'DISPLAY=%s\nXVFB_PID=%s\nBRIDGE_PID=%s\nOWNER_PID=%s\nDPI=%s\n' "$DISPLAY" "$1" "$2" "$$" "$dpi" \
+  printf 'DISPLAY=%s\nXVFB_PID=%s\nBRIDGE_PID=%s\nOWNER_PID=%s\nDPI=%s\n' "$1" "$2" "$3" "$$" "$dpi" \
     >"$state_file"
 }
 
@@ -182,32 +193,19 @@ start() {
       state_is_live && exit 0
       end_state  # left by a run that was killed outright
     fi
-    local xvfb_pid=""
-    if [ "${TINTWELL_USE_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
-      local n
-      n=$(free_display)
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
-      xvfb_pid=$!
-      for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        sleep 0.05
-      done
-      if [ ! -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        echo "error: Xvfb :$n did not start" >&2
-        exit 1
-      fi
-      export DISPLAY=":$n"
+    local xvfb_pid="" display=${DISPLAY:-}
+    if [ "${TINTWELL_USE_DISPLAY:-0}" != 1 ] || [ -z "$display" ]; then
+      start_xvfb
     fi
     # The state names the display before anything else starts, so that an
     # interrupted start is cleaned up like any other.
-    write_state "$xvfb_pid" ""
+    write_state "$display" "$xvfb_pid" ""
     # Wine's desktop process takes its display from whoever starts it first.
-    prepare_prefix
+    DISPLAY=$display prepare_prefix
     rm -rf "$input_dir"
     mkdir -p "$input_dir"
-    input_bridge "$$" </dev/null >/dev/null 2>&1 9>&- &
-    write_state "$xvfb_pid" "$!"
+    DISPLAY=$display input_bridge "$$" </dev/null >/dev/null 2>&1 9>&- &
+    write_state "$display" "$xvfb_pid" "$!"
     echo started
   ) 9>"$state_dir/lock"
 }

@@ -54,6 +54,17 @@ void SetMachineKeyDefault(REGSAM view, const std::wstring& key_name, const std::
   }
 }
 
+std::vector<BYTE> ReadBinaryValue(const std::wstring& sub_key, const std::wstring& name) {
+  std::vector<BYTE> bytes(4096);
+  auto size = static_cast<DWORD>(bytes.size());
+  if (RegGetValueW(HKEY_CURRENT_USER, sub_key.c_str(), name.c_str(), RRF_RT_REG_BINARY, nullptr,
+                   bytes.data(), &size) != ERROR_SUCCESS) {
+    size = 0;
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
 REGSAM ViewOf(const std::wstring& program) {
   DWORD type = SCS_64BIT_BINARY;
   GetBinaryTypeW(program.c_str(), &type);
@@ -83,10 +94,10 @@ StandinMessenger::StandinMessenger(const std::wstring& program, const std::wstri
   // from 64-bit programs. Wine looks in the other view for a missing key, so
   // the key stays, naming a proxy that does not exist.
   if (ViewOf(program) == KEY_WOW64_32KEY) {
-    SetMachineKeyDefault(KEY_WOW64_64KEY,
-                         kInterfaces + L"\\" + GuidText(messenger_ids::kMessengerEvents) +
-                             L"\\ProxyStubClsid32",
-                         L"{6E6F7768-6572-6500-0000-000000000000}");
+    SetMachineKeyDefault(
+        KEY_WOW64_64KEY,
+        kInterfaces + L"\\" + GuidText(messenger_ids::kMessengerEvents) + L"\\ProxyStubClsid32",
+        L"{6E6F7768-6572-6500-0000-000000000000}");
   }
   process_.emplace(program, QuoteArgument(L"/signin:" + signin_name));
   for (int i = 0; i < 1000 && !started_ && process_->WaitForExit(0) == -1; ++i) {

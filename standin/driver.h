@@ -7,8 +7,20 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "color/color.h"
 #include "standin/process.h"
+
+// The key of an account's messenger settings below HKEY_CURRENT_USER, as the
+// program builds it; the stand-in makes it when the account signs in.
+inline std::wstring AccountKey(const std::wstring& name) {
+  return BuildAccountKeyPath(name).substr(std::wstring_view{L"HKEY_CURRENT_USER\\"}.size());
+}
+// The bytes of a binary value below HKEY_CURRENT_USER; empty when there is
+// no binary value of that name: what the program stored, read back.
+std::vector<BYTE> ReadBinaryValue(const std::wstring& sub_key, const std::wstring& name);
 
 class StandinMessenger {
  public:

@@ -62,8 +62,8 @@ HRESULT STDMETHODCALLTYPE MessengerObject::GetTypeInfo(UINT, LCID, ITypeInfo** i
   return DISP_E_BADINDEX;
 }
 
-HRESULT STDMETHODCALLTYPE MessengerObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count,
-                                                         LCID, DISPID* ids) {
+HRESULT STDMETHODCALLTYPE MessengerObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                                         DISPID* ids) {
   if (names == nullptr || ids == nullptr || count == 0) {
     return E_INVALIDARG;
   }
@@ -155,8 +155,8 @@ HRESULT STDMETHODCALLTYPE MessengerObject::GetConnectionInterface(IID* iid) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE MessengerObject::GetConnectionPointContainer(
-    IConnectionPointContainer** container) {
+HRESULT STDMETHODCALLTYPE
+MessengerObject::GetConnectionPointContainer(IConnectionPointContainer** container) {
   if (container == nullptr) {
     return E_POINTER;
   }
@@ -202,7 +202,7 @@ void MessengerObject::Fire() {
   const auto sinks = sinks_;
   for (const auto& [cookie, sink] : sinks) {
     DISPPARAMS no_arguments{};
-    sink->Invoke(kNotifyId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &no_arguments,
-                 nullptr, nullptr, nullptr);
+    sink->Invoke(kNotifyId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &no_arguments, nullptr,
+                 nullptr, nullptr);
   }
 }

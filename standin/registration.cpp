@@ -31,9 +31,9 @@ std::wstring ModulePath() {
 }
 
 HRESULT SetDefaultValue(const std::wstring& sub_key, const std::wstring& value) {
-  return HRESULT_FROM_WIN32(RegSetKeyValueW(
-      HKEY_LOCAL_MACHINE, sub_key.c_str(), nullptr, REG_SZ, value.c_str(),
-      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
+  return HRESULT_FROM_WIN32(
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, sub_key.c_str(), nullptr, REG_SZ, value.c_str(),
+                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "color/color.h"
+#include "standin/driver.h"
 #include "standin/messenger_object.h"
 
 namespace {
@@ -61,11 +62,9 @@ void Server::SignIn(const std::wstring& name) {
   if (!plain_key_name) {
     return;
   }
-  const std::wstring sub_key =
-      BuildAccountKeyPath(name).substr(std::wstring_view{L"HKEY_CURRENT_USER\\"}.size());
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, sub_key.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &key,
-                      nullptr) == ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, AccountKey(name).c_str(), 0, nullptr, 0, KEY_READ, nullptr,
+                      &key, nullptr) == ERROR_SUCCESS) {
     RegCloseKey(key);
   }
 }

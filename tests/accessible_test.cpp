@@ -33,34 +33,32 @@ std::wstring Said(HRESULT status, BSTR* text) {
 }
 
 // Each bar by its label and its channel's number, the sample text by a name
-// of its own, "Change" as a push button whose action is a click; objects
-// that a screen reader still holds once the window is gone fail cleanly.
+// of its own, "Change" as a push button (not read-only) whose action is a
+// click; objects that a screen reader still holds once the window is gone
+// fail cleanly.
 TEST(AccessibleTest, EachControlSaysWhatItIsAndDoesWhatItSays) {
   ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  const WNDCLASSW window_class{0, &RecordCommands, 0, 0, GetModuleHandleW(nullptr), nullptr,
-                               nullptr, nullptr, nullptr, L"AccessibleTest"};
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = &RecordCommands;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.lpszClassName = L"AccessibleTest";
   ASSERT_NE(RegisterClassW(&window_class), 0);
-  const HWND window = CreateWindowExW(0, L"AccessibleTest", L"", WS_POPUP, 0, 0, 300, 90,
-                                      nullptr, nullptr, window_class.hInstance, nullptr);
+  const HWND window = CreateWindowExW(0, L"AccessibleTest", L"", WS_POPUP, 0, 0, 300, 90, nullptr,
+                                      nullptr, window_class.hInstance, nullptr);
   CreateControls(window);
   SetScrollPos(GetDlgItem(window, design::kGreen), SB_CTL, 128, TRUE);
   auto object = [window](int id) {
     ComPtr<IAccessible> found;
-    EXPECT_HRESULT_SUCCEEDED(AccessibleObjectFromWindow(GetDlgItem(window, id), OBJID_CLIENT,
-                                                        IID_PPV_ARGS(&found)));
+    EXPECT_HRESULT_SUCCEEDED(
+        AccessibleObjectFromWindow(GetDlgItem(window, id), OBJID_CLIENT, IID_PPV_ARGS(&found)));
     return found;
   };
   VARIANT self{};
   self.vt = VT_I4;
   self.lVal = CHILDID_SELF;
-  auto name = [&](IAccessible* accessible) {
-    BSTR text = nullptr;
-    return Said(accessible->get_accName(self, &text), &text);
-  };
-  auto value = [&](IAccessible* accessible) {
-    BSTR text = nullptr;
-    return Said(accessible->get_accValue(self, &text), &text);
-  };
+  BSTR text = nullptr;
+  auto name = [&](IAccessible* item) { return Said(item->get_accName(self, &text), &text); };
+  auto value = [&](IAccessible* item) { return Said(item->get_accValue(self, &text), &text); };
 
   ComPtr<IAccessible> green = object(design::kGreen);
   ASSERT_TRUE(green);
@@ -77,9 +75,11 @@ TEST(AccessibleTest, EachControlSaysWhatItIsAndDoesWhatItSays) {
   ComPtr<IAccessible> change = object(design::kLabel4);
   ASSERT_TRUE(change);
   VARIANT role{};
+  VARIANT state{};
   EXPECT_HRESULT_SUCCEEDED(change->get_accRole(self, &role));
+  EXPECT_HRESULT_SUCCEEDED(change->get_accState(self, &state));
   EXPECT_EQ(role.lVal, ROLE_SYSTEM_PUSHBUTTON);
-  BSTR text = nullptr;
+  EXPECT_EQ(state.lVal & STATE_SYSTEM_READONLY, 0) << "a button, not read-only text";
   EXPECT_EQ(Said(change->get_accDefaultAction(self, &text), &text), L"Press");
   EXPECT_EQ(Said(change->get_accKeyboardShortcut(self, &text), &text), L"Enter");
   EXPECT_HRESULT_SUCCEEDED(change->accDoDefaultAction(self));

@@ -11,6 +11,7 @@ namespace {
 
 constexpr DWORD kCancel = static_cast<DWORD>(-1);
 constexpr DWORD kPatience = UnansweredCallFilter::kPatienceMs;
+constexpr DWORD kWaitAsUsual = PENDINGMSG_WAITDEFPROCESS;
 
 // Every box is answered Retry after a pause in which keys queued for it
 // would have answered it first. A Cancel would end this program with 3.
@@ -44,8 +45,7 @@ class FilterTest : public testing::Test {
 // the window's thread by an input method, say) gets COM's own answers,
 // however long it waits.
 TEST_F(FilterTest, ABusyMessengerIsAskedAgainAndTheUserAfterThePatience) {
-  EXPECT_EQ(filter_.MessagePending(nullptr, 60000, PENDINGTYPE_TOPLEVEL),
-            static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));
+  EXPECT_EQ(filter_.MessagePending(nullptr, 60000, PENDINGTYPE_TOPLEVEL), kWaitAsUsual);
   EXPECT_EQ(filter_.RetryRejectedCall(nullptr, 60000, SERVERCALL_RETRYLATER), kCancel);
 
   const UnansweredCallFilter::Watch watch{filter_, {.exit_code = 3}};
@@ -79,8 +79,7 @@ TEST_F(FilterTest, KeysQueuedDuringTheCallDoNotAnswerTheBox) {
 
   const UnansweredCallFilter::Watch watch{filter_, {.owner = window, .exit_code = 3}};
   ULONGLONG asked = queue_enter();
-  EXPECT_EQ(filter_.MessagePending(nullptr, kPatience, PENDINGTYPE_TOPLEVEL),
-            static_cast<DWORD>(PENDINGMSG_WAITDEFPROCESS));
+  EXPECT_EQ(filter_.MessagePending(nullptr, kPatience, PENDINGTYPE_TOPLEVEL), kWaitAsUsual);
   EXPECT_GE(GetTickCount64() - asked, 300u) << "the box did not wait for the test's Retry";
   asked = queue_enter();
   ShowFatalError(window, {E_FAIL, L"Unspecified error"});

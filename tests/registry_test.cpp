@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "registry/reg.h"
+#include "standin/driver.h"
 #include "support/message_boxes.h"
 #include "support/registry.h"
 
@@ -16,8 +17,12 @@ TEST(SplitRegistryPath, CutsAtTheFirstBackslashOrShowsTheFormatBox) {
                                                  {L"HKEY_current_user", nullptr},
                                                  {L"HKEY_CURRENT_USER ", nullptr},
                                                  {L"HKEY_", nullptr}};
-  const std::wstring malformed[] = {L"HKEY_CURRENT_USER\\Software\\", L"HKEY_CURRENT_USER\\",
-                                    L"hkey_current_user\\Software", L"HKEY", L"", L"HKCU\\x"};
+  const std::wstring malformed[] = {L"HKEY_CURRENT_USER\\Software\\",
+                                    L"HKEY_CURRENT_USER\\",
+                                    L"hkey_current_user\\Software",
+                                    L"HKEY",
+                                    L"",
+                                    L"HKCU\\x"};
   MessageBoxWatcher boxes;
   for (const auto& [name, root] : roots) {
     for (const std::wstring rest : {L"", L"Software\\a@b.c"}) {
@@ -42,48 +47,42 @@ TEST(SplitRegistryPath, CutsAtTheFirstBackslashOrShowsTheFormatBox) {
   }
 }
 
-// Writes below a key of its own under HKEY_CURRENT_USER, removed afterwards.
-class WriteBinaryValueTest : public testing::Test {
- protected:
-  void TearDown() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TintwellTests");
-  }
-
-  const std::wstring key_ = L"Software\\TintwellTests\\" + UniqueName(L"key");
-  const std::wstring path_ = L"HKEY_CURRENT_USER\\" + key_ + L"\\";
-  MessageBoxWatcher boxes_;
-};
-
-TEST_F(WriteBinaryValueTest, StoresOneByteACharacterInAKeyThatExistsAndNowhereElse) {
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (key_ + L"\\Anna").c_str(), L"IM Color", REG_SZ,
-                            L"red", 8),
-            ERROR_SUCCESS);
+// In a key of its own below HKEY_CURRENT_USER, removed at the end.
+TEST(WriteBinaryValue, StoresOneByteACharacterInAKeyThatExistsAndNowhereElse) {
+  const std::wstring key = L"Software\\TintwellTests\\" + UniqueName(L"key");
+  const std::wstring path_prefix = L"HKEY_CURRENT_USER\\" + key + L"\\";
+  MessageBoxWatcher boxes;
+  ASSERT_EQ(
+      RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\Anna").c_str(), L"IM Color", REG_SZ, L"red", 8),
+      ERROR_SUCCESS);
   const std::wstring white{L'\xFF', L'\xFE', L'\xFF', L'\0'};
-  EXPECT_EQ(reg::WriteBinaryValue(path_ + L"Anna", L"IM Color", white, nullptr).status,
+  EXPECT_EQ(reg::WriteBinaryValue(path_prefix + L"Anna", L"IM Color", white, nullptr).status,
             WriteStatus::kWritten);
-  EXPECT_EQ(ReadBinaryValue(key_ + L"\\Anna", L"IM Color"),
+  EXPECT_EQ(ReadBinaryValue(key + L"\\Anna", L"IM Color"),
             (std::vector<BYTE>{0xFF, 0xFE, 0xFF, 0x00}));
 
   // Nothing is written for what cannot name that very key and value exactly:
   // a NUL would cut the name short, and a look-alike space would become a space.
-  const std::vector<std::wstring> before = Snapshot(key_);
+  const std::vector<std::wstring> before = Snapshot(key);
   const std::tuple<std::wstring, const wchar_t*, std::wstring, WriteStatus> refused[] = {
-      {path_ + L"Anna", L"IM Color", L"\xFF\x100", WriteStatus::kDataOutOfRange},
+      {path_prefix + L"Anna", L"IM Color", L"\xFF\x100", WriteStatus::kDataOutOfRange},
       {L"HKEY_", L"IM Color", white, WriteStatus::kUnknownRoot},
-      {path_ + std::wstring{L"Anna\0x", 6}, L"IM Color", white, WriteStatus::kNotRepresentable},
-      {path_ + L"Anna", L"IM\u2003Color", white, WriteStatus::kNotRepresentable},
+      {path_prefix + std::wstring{L"Anna\0x", 6}, L"IM Color", white,
+       WriteStatus::kNotRepresentable},
+      {path_prefix + L"Anna", L"IM\u2003Color", white, WriteStatus::kNotRepresentable},
   };
   for (const auto& [path, name, data, status] : refused) {
     EXPECT_EQ(reg::WriteBinaryValue(path, name, data, nullptr).status, status)
         << testing::PrintToString(path);
   }
-  EXPECT_EQ(Snapshot(key_), before);
-  EXPECT_TRUE(boxes_.Seen().empty());
+  EXPECT_EQ(Snapshot(key), before);
+  EXPECT_TRUE(boxes.Seen().empty());
   // What the code page does hold passes unchanged (U+00E9 is in 1252).
   if (GetACP() == 1252) {
     EXPECT_EQ(reg::ToAnsiExactly(L"o'neil+caf\xE9"), "o'neil+caf\xE9");
   }
+  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TintwellTests");
 }
 
 }  // namespace

@@ -14,8 +14,7 @@ namespace {
 std::wstring WhyNotWritten(const reg::WriteOutcome& outcome) {
   switch (outcome.status) {
     case reg::WriteStatus::kWritten:
-    case reg::WriteStatus::kPathRejected:
-      return {};
+    case reg::WriteStatus::kPathRejected: return {};
     case reg::WriteStatus::kKeyNotOpened:
       if (outcome.error == ERROR_FILE_NOT_FOUND) {
         return L"This account has no messenger settings on this computer yet. Sign in once "
@@ -30,8 +29,7 @@ std::wstring WhyNotWritten(const reg::WriteOutcome& outcome) {
       return L"The sign-in name holds characters that this computer's code page cannot "
              L"represent exactly, so it cannot name the account's settings safely.";
     case reg::WriteStatus::kUnknownRoot:
-    case reg::WriteStatus::kDataOutOfRange:
-      break;
+    case reg::WriteStatus::kDataOutOfRange: break;
   }
   return L"The account's settings could not be found.";
 }
@@ -72,13 +70,17 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
   // has at most 255 characters, and the registry's own refusal of a longer
   // one tells the user nothing.
   if (name.find(L'\\') != std::wstring::npos) {
-    ShowNotChanged(name, L"The sign-in name contains a backslash, so it cannot name the "
-                         L"account's settings.", owner);
+    ShowNotChanged(name,
+                   L"The sign-in name contains a backslash, so it cannot name the "
+                   L"account's settings.",
+                   owner);
     return;
   }
   if (constexpr std::size_t kLongestKeyName = 255; name.size() > kLongestKeyName) {
-    ShowNotChanged(name, L"The sign-in name is longer than the 255 characters that can name "
-                         L"the account's settings.", owner);
+    ShowNotChanged(name,
+                   L"The sign-in name is longer than the 255 characters that can name "
+                   L"the account's settings.",
+                   owner);
     return;
   }
   const reg::WriteOutcome outcome =

@@ -1,8 +1,7 @@
 #include "color/color.h"
 
 std::uint32_t PackPreviewColor(const ChannelTriple& color) {
-  return static_cast<std::uint32_t>(color.red) |
-         static_cast<std::uint32_t>(color.green) << 8 |
+  return static_cast<std::uint32_t>(color.red) | static_cast<std::uint32_t>(color.green) << 8 |
          static_cast<std::uint32_t>(color.blue) << 16;
 }
 

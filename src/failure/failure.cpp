@@ -32,9 +32,7 @@ std::wstring HexNumber(HRESULT code) {
 
 }  // namespace
 
-Failure FailureFromHresult(HRESULT code) {
-  return {code, SystemMessage(code)};
-}
+Failure FailureFromHresult(HRESULT code) { return {code, SystemMessage(code)}; }
 
 Failure FailureFromLastError() {
   const DWORD error = GetLastError();
@@ -58,7 +56,7 @@ int ShowBox(HWND owner, const std::wstring& text, const wchar_t* title, UINT sty
 
 void ShowFatalError(HWND owner, const Failure& failure) {
   ShowBox(owner,
-          L"Run-time error " + HexNumber(failure.code) + L":\n\n" + failure.description +
-              L"\n\n" + kProgramTitle + L" will now close.",
+          L"Run-time error " + HexNumber(failure.code) + L":\n\n" + failure.description + L"\n\n" +
+              kProgramTitle + L" will now close.",
           kProgramTitle, MB_OK | MB_ICONHAND);
 }

@@ -9,15 +9,6 @@ constexpr DWORD kWakeUpMs = 250;
 constexpr DWORD kRetryRejectedMs = 250;
 constexpr DWORD kCancel = static_cast<DWORD>(-1);
 
-constexpr wchar_t kNotAnswering[] =
-    L"The messenger is not answering.\n\n"
-    L"Choose Retry to keep waiting for it, or Cancel to stop waiting; "
-    PROGRAM_TITLE L" then closes.";
-constexpr wchar_t kBusy[] =
-    L"The messenger is busy, perhaps because a window is open in it: close that window.\n\n"
-    L"Choose Retry to ask the messenger again, or Cancel to stop waiting; "
-    PROGRAM_TITLE L" then closes.";
-
 }  // namespace
 
 HRESULT UnansweredCallFilter::Register() {
@@ -75,8 +66,7 @@ DWORD WINAPI UnansweredCallFilter::WakeCaller(void* context) {
   return 0;
 }
 
-UnansweredCallFilter::Watch::Watch(UnansweredCallFilter& filter, Ending ending)
-    : filter_(filter) {
+UnansweredCallFilter::Watch::Watch(UnansweredCallFilter& filter, Ending ending) : filter_(filter) {
   filter.ending_ = std::move(ending);
   filter.next_question_ms_ = kPatienceMs;
   InterlockedExchange(&filter.call_under_way_, 1);
@@ -152,8 +142,8 @@ void UnansweredCallFilter::WaitOrEnd(DWORD elapsed_ms, Trouble trouble) {
     End(trouble);
   }
   const DWORD asked = GetTickCount();
-  if (ShowBox(ending_.owner, trouble == Trouble::kBusy ? kBusy : kNotAnswering, kProgramTitle,
-              MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY) {
+  if (ShowBox(ending_.owner, trouble == Trouble::kBusy ? kBusyText : kNotAnsweringText,
+              kProgramTitle, MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY) {
     next_question_ms_ = elapsed_ms + (GetTickCount() - asked) + kPatienceMs;
     return;
   }

@@ -10,9 +10,20 @@
 
 #include <string>
 
+#include "resources/program.h"
+
 class UnansweredCallFilter final : public IMessageFilter {
  public:
   static constexpr DWORD kPatienceMs = 5000;
+  // What the boxes that ask say.
+  static constexpr wchar_t kNotAnsweringText[] =
+      L"The messenger is not answering.\n\n"
+      L"Choose Retry to keep waiting for it, or Cancel to stop "
+      L"waiting; " PROGRAM_TITLE L" then closes.";
+  static constexpr wchar_t kBusyText[] =
+      L"The messenger is busy, perhaps because a window is open in it: close that window.\n\n"
+      L"Choose Retry to ask the messenger again, or Cancel to stop "
+      L"waiting; " PROGRAM_TITLE L" then closes.";
 
   // How a watched call ends when the user stops waiting for it, or, with
   // nobody to ask, once patience runs out: the program ends with exit_code,

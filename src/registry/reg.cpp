@@ -97,8 +97,8 @@ std::optional<std::string> ToAnsiExactly(std::wstring_view text) {
     return std::nullopt;
   }
   std::string ansi(static_cast<std::size_t>(length), '\0');
-  if (WideCharToMultiByte(code_page, flags, text.data(), wide_length, ansi.data(), length,
-                          nullptr, used_default_out) != length ||
+  if (WideCharToMultiByte(code_page, flags, text.data(), wide_length, ansi.data(), length, nullptr,
+                          used_default_out) != length ||
       used_default) {
     return std::nullopt;
   }
@@ -137,9 +137,8 @@ WriteOutcome WriteBinaryValue(std::wstring_view path, std::wstring_view value_na
     return {WriteStatus::kKeyNotOpened, error};
   }
   const UniqueKey key{opened};
-  if (const LSTATUS error =
-          RegSetValueExA(key.get(), ansi_value_name->c_str(), 0, REG_BINARY, bytes->data(),
-                         static_cast<DWORD>(bytes->size()));
+  if (const LSTATUS error = RegSetValueExA(key.get(), ansi_value_name->c_str(), 0, REG_BINARY,
+                                           bytes->data(), static_cast<DWORD>(bytes->size()));
       error != ERROR_SUCCESS) {
     return {WriteStatus::kValueNotSet, error};
   }

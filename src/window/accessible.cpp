@@ -72,9 +72,12 @@ class ControlAccessible final : public IAccessible {
                                           DISPID* ids) override {
     return system_->GetIDsOfNames(id, names, count, locale, ids);
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID locale, WORD flags,
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID reserved, LCID locale, WORD flags,
                                    DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
                                    UINT* argument_error) override {
+    if (reserved != IID_NULL) {
+      return DISP_E_UNKNOWNINTERFACE;
+    }
     ComPtr<ITypeInfo> info;
     if (const HRESULT got = system_->GetTypeInfo(0, locale, &info); FAILED(got)) {
       return got;
@@ -128,8 +131,7 @@ class ControlAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
     const HRESULT got = system_->get_accState(child, state);
     // A button is not read-only text; it takes no focus, as before.
-    if (SUCCEEDED(got) && IsSelf(child) && kind_ == AccessibleKind::kButton &&
-        state->vt == VT_I4) {
+    if (SUCCEEDED(got) && IsSelf(child) && kind_ == AccessibleKind::kButton && state->vt == VT_I4) {
       state->lVal &= ~STATE_SYSTEM_READONLY;
     }
     return got;

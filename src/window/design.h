@@ -47,8 +47,8 @@ inline constexpr Control kControls[] = {
     {kGreen, L"SCROLLBAR", L"", kScrollBar, 0, 480, 360, 3855, 255},
     {kLabel3, L"STATIC", L"B", kLabel, 0, 120, 600, 255, 255},
     {kBlue, L"SCROLLBAR", L"", kScrollBar, 0, 480, 600, 3855, 255},
-    {kText1, L"EDIT", L"Example text",
-     WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 480, 960, 2895, 285},
+    {kText1, L"EDIT", L"Example text", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+     WS_EX_CLIENTEDGE, 480, 960, 2895, 285},
     // Clicking it applies the colour, so it reports clicks.
     {kLabel4, L"STATIC", L"Change", kLabel | SS_NOTIFY, 0, 3480, 960, 855, 255},
 };

@@ -29,9 +29,8 @@ UINT MonitorDpi(HWND window) {
       FunctionIn<GetDpiForMonitorFunction>(SystemLibrary(L"shcore.dll"), "GetDpiForMonitor");
   UINT dpi_x = 0;
   UINT dpi_y = 0;
-  if (get_dpi == nullptr ||
-      FAILED(get_dpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), kEffectiveDpi, &dpi_x,
-                     &dpi_y))) {
+  if (get_dpi == nullptr || FAILED(get_dpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST),
+                                           kEffectiveDpi, &dpi_x, &dpi_y))) {
     return 0;
   }
   return dpi_x;

@@ -54,8 +54,9 @@ bool Form1::Load(HINSTANCE instance) {
   background_.reset(CreateSolidBrush(design::kBackground));
   if (CreateWindowExW(0, kWindowClass, kCaption, kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this) == nullptr) {
-    // The load event has told the user why it ended the start, or held a
-    // close; anything else kept the window from being made at all.
+    // When the load event ended the start, it has told the user why, or it
+    // ended it for a close that was asked for. Anything else means that the
+    // window could not be created at all.
     if (exit_code_ == 0 && !close_held_) {
       ShowFatalError(nullptr, FailureFromLastError());
       exit_code_ = kFatalExitCode;
@@ -72,8 +73,7 @@ Form1::~Form1() {
   }
 }
 
-LRESULT CALLBACK Form1::WindowProcedure(HWND window, UINT message, WPARAM wparam,
-                                        LPARAM lparam) {
+LRESULT CALLBACK Form1::WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     form->window_ = window;
@@ -92,8 +92,7 @@ LRESULT CALLBACK Form1::WindowProcedure(HWND window, UINT message, WPARAM wparam
 
 LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_CREATE:
-      return OnCreate() ? 0 : -1;
+    case WM_CREATE: return OnCreate() ? 0 : -1;
     case WM_HSCROLL:
       OnHScroll(reinterpret_cast<HWND>(lparam), LOWORD(wparam), HIWORD(wparam));
       return 0;
@@ -131,14 +130,9 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
         ExitProcess(static_cast<UINT>(exit_code_));
       }
       return 0;
-    case WM_ERASEBKGND:
-      return OnEraseBackground(reinterpret_cast<HDC>(wparam));
-    case WM_ACTIVATE:
-      OnActivate(LOWORD(wparam));
-      return 0;
-    case WM_SETFOCUS:
-      OnSetFocus();
-      return 0;
+    case WM_ERASEBKGND: return OnEraseBackground(reinterpret_cast<HDC>(wparam));
+    case WM_ACTIVATE: OnActivate(LOWORD(wparam)); return 0;
+    case WM_SETFOCUS: OnSetFocus(); return 0;
     case kGetDpiScaledSizeMessage:
       *reinterpret_cast<SIZE*>(lparam) = look_.DesignFrame(window, LOWORD(wparam));
       return TRUE;
@@ -160,19 +154,17 @@ LRESULT Form1::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
         Guarded([this] { look_.Restored(window_); });
       }
       return DefWindowProcW(window, message, wparam, lparam);
-    case WM_DESTROY:
-      OnDestroy();
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_DESTROY: OnDestroy(); return 0;
+    default: return DefWindowProcW(window, message, wparam, lparam);
   }
 }
 
 bool Form1::OnCreate() {
-  // The load event. A close asked for meanwhile (while the messenger is
-  // reached, or while a box of the start is open) waits for the start to
-  // end; then the window is never shown. So does one that Windows left
-  // queued while the messenger was asked.
+  // This is the load event. A close asked for while it runs (while the
+  // messenger is being reached, or while one of the start's boxes is open) is
+  // held until the start is over, and then the window is never shown. A
+  // close that was posted meanwhile and still waits in the queue counts the
+  // same.
   in_handler_ = true;
   look_.PlanFor(WindowDpi(window_));
   const bool started = OpenAndCreateControls();

@@ -23,10 +23,11 @@ class Form1 final : public ChannelControls {
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
-  // Creates and shows the window. Its load event opens the messenger link
-  // first; when that fails it says so and returns false, and no window was
-  // ever shown; so it does after a close asked for meanwhile. exit_code()
-  // then tells how the program ends.
+  // Creates the window and shows it. Creating it runs the load event, which
+  // opens the messenger link first. When the link cannot be opened, the user
+  // is told and Load returns false; the window is never shown. It returns
+  // false too, without a word, when a close was asked for during the load
+  // event. Either way, exit_code() is the code the program ends with.
   bool Load(HINSTANCE instance);
 
   HWND window() const { return window_; }
@@ -38,15 +39,15 @@ class Form1 final : public ChannelControls {
  private:
   using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
 
-  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam,
-                                          LPARAM lparam);
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   // window is the handle the system passed in: window_ is already null
   // while the window's last messages arrive.
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   bool OnCreate();
-  // Opens the messenger link and creates the controls; false, once the user
-  // has been told, when either fails or a close came meanwhile.
+  // Opens the messenger link, then creates and lays out the controls. False
+  // when either fails (the user has been told why) or when a close was asked
+  // for while the link was being opened.
   bool OpenAndCreateControls();
   void OnHScroll(HWND bar, int request, int thumb_position);
   void OnCommand(int id, int notification);
@@ -62,8 +63,9 @@ class Form1 final : public ChannelControls {
   std::int16_t ChannelValue(int id) const;
   void SetChannelValue(int id, int value);
   HWND Control(int id) const { return GetDlgItem(window_, id); }
-  // Runs a handler, during which a close waits; a failure in it takes the
-  // fatal path and ends the program, once any apply under way is over.
+  // Runs a handler. A close asked for while it runs waits until it is over.
+  // When the handler fails, the fatal error box is shown, and the program
+  // ends once the outermost handler (an apply under way, say) is over.
   template <typename Handler>
   void Guarded(Handler&& handler);
 
@@ -74,9 +76,10 @@ class Form1 final : public ChannelControls {
   Form1Look look_;
   COLORREF preview_ = 0;
   bool preview_set_ = false;
-  // A handler runs (the start, a scroll, an apply, a relayout, and any box
-  // it shows): a close waits for its end, and a click starts no apply
-  // inside it.
+  // True while a handler runs (the start, a scroll, an apply or a relayout,
+  // with any box it shows). A close that comes meanwhile is held
+  // (close_held_) and carried out when the handler is over, and a click on
+  // "Change" starts no second apply inside it.
   bool in_handler_ = false;
   bool close_held_ = false;
   int exit_code_ = 0;

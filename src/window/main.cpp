@@ -32,7 +32,10 @@ void KeepDllSearchInSystemFolder() {
 
 // The common controls (version 6, as the manifest asks) are loaded here, not
 // imported: what they load in turn, such as the theme library, is then looked
-// for in the system folder alone.
+// for in the system folder alone. Unlike every other DLL the program loads,
+// comctl32 is named without its folder: the bare name is what the manifest's
+// activation context redirects to version 6 in Windows' side-by-side store,
+// which is consulted before any folder is searched.
 bool LoadCommonControls() {
   const HMODULE comctl32 = LoadLibraryW(L"comctl32.dll");
   using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);

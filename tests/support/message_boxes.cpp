@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "messenger/unanswered_call_filter.h"
 #include "support/screen.h"
 
 namespace {
@@ -62,11 +63,7 @@ void PrintTo(const SeenBox& box, std::ostream* out) {
 
 SeenBox AskingBox(bool busy, HWND owner) {
   return {L"Tintwell",
-          std::wstring{busy ? L"The messenger is busy, perhaps because a window is open in it: "
-                              L"close that window.\n\nChoose Retry to ask the messenger again"
-                            : L"The messenger is not answering.\n\nChoose Retry to keep "
-                              L"waiting for it"} +
-              L", or Cancel to stop waiting; Tintwell then closes.",
+          busy ? UnansweredCallFilter::kBusyText : UnansweredCallFilter::kNotAnsweringText,
           L"warning", 2, owner};
 }
 

@@ -4,8 +4,7 @@
 
 std::wstring MarkOf(const std::wstring& dll) { return dll + L".loaded"; }
 
-PlantedInProcessServer::PlantedInProcessServer(const std::wstring& client,
-                                               const std::wstring& dll)
+PlantedInProcessServer::PlantedInProcessServer(const std::wstring& client, const std::wstring& dll)
     : view_(ViewOf(client)) {
   DeleteFileW(MarkOf(dll).c_str());
   SetMachineKeyDefault(view_, kMessengerClassKey + L"\\InprocServer32", dll);

@@ -7,17 +7,6 @@ std::wstring UniqueName(const std::wstring& base) {
          std::to_wstring(GetTickCount64());
 }
 
-std::vector<BYTE> ReadBinaryValue(const std::wstring& sub_key, const std::wstring& name) {
-  std::vector<BYTE> bytes(4096);
-  auto size = static_cast<DWORD>(bytes.size());
-  if (RegGetValueW(HKEY_CURRENT_USER, sub_key.c_str(), name.c_str(), RRF_RT_REG_BINARY, nullptr,
-                   bytes.data(), &size) != ERROR_SUCCESS) {
-    size = 0;
-  }
-  bytes.resize(size);
-  return bytes;
-}
-
 std::vector<std::wstring> Snapshot(const std::wstring& sub_key) {
   std::vector<std::wstring> lines;
   HKEY key = nullptr;
