@@ -334,9 +334,7 @@ int Soak() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // It measures other programs' windows, which it must see as they are:
-  // without DPI awareness, Windows hands it coordinates scaled back to 96 DPI.
-  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  SeeOtherWindowsAtTheirScale();
   int result = 1;
   {
     StandinMessenger standin{L"" STANDIN_EXE_PATH, kAccount};

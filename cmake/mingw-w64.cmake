@@ -3,15 +3,10 @@
 set(CMAKE_SYSTEM_NAME Windows)
 
 # The C++ runtime is linked into every program, so its thread model decides
-# what the program imports besides its own calls, and each release has one
-# that imports only what Windows XP has (measured by the import check):
-# - GCC 12 (Debian 12): the win32 model. Its posix model's winpthreads
-#   (mingw-w64 10) imports GetTickCount64, which XP lacks.
-# - GCC 14 (Debian 13): the posix model, with winpthreads (mingw-w64 12)
-#   linked statically. The win32 model's runtime is built on Vista's API
-#   since GCC 13: it imports GetThreadId, which 32-bit XP lacks, into every
-#   program that can throw, and its <memory> does not compile at XP's API
-#   level.
+# what the program imports besides its own calls. Each compiler is used in
+# the model whose runtime imports only what Windows XP has: win32 before
+# GCC 13, posix (winpthreads, linked statically) after. What each of the
+# others imports, measured, is in docs/compatibility.md.
 execute_process(COMMAND ${TOOLCHAIN_PREFIX}-gcc-win32 -dumpversion
                 OUTPUT_VARIABLE gcc_version OUTPUT_STRIP_TRAILING_WHITESPACE)
 if(gcc_version VERSION_LESS 13)

@@ -65,6 +65,10 @@ std::vector<BYTE> ReadBinaryValue(const std::wstring& sub_key, const std::wstrin
   return bytes;
 }
 
+void SeeOtherWindowsAtTheirScale() {
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+}
+
 REGSAM ViewOf(const std::wstring& program) {
   DWORD type = SCS_64BIT_BINARY;
   GetBinaryTypeW(program.c_str(), &type);

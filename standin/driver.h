@@ -21,6 +21,10 @@ inline std::wstring AccountKey(const std::wstring& name) {
 // The bytes of a binary value below HKEY_CURRENT_USER; empty when there is
 // no binary value of that name: what the program stored, read back.
 std::vector<BYTE> ReadBinaryValue(const std::wstring& sub_key, const std::wstring& name);
+// For a program that measures another's windows, before it makes any window
+// of its own: without DPI awareness, Windows hands it their coordinates
+// scaled back to 96 DPI.
+void SeeOtherWindowsAtTheirScale();
 
 class StandinMessenger {
  public:

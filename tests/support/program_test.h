@@ -19,10 +19,8 @@
 #include "window/design.h"
 #include "window/form1.h"
 
-// A program that measures another's windows must see them as they are: without
-// DPI awareness, Windows hands it their coordinates scaled back to 96 DPI.
-inline const bool kSeesWindowsAtTheirScale =
-    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+// Set before any test runs, as gtest_main gives no earlier place.
+inline const bool kSeesWindowsAtTheirScale = (SeeOtherWindowsAtTheirScale(), true);
 
 inline DWORD Rgb(DWORD red, DWORD green, DWORD blue) { return red << 16 | green << 8 | blue; }
 
