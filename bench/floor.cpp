@@ -1,9 +1,10 @@
 // The floor that Tintwell is measured against: only what its job cannot
 // avoid. It joins the apartment, creates the messenger object and subscribes,
-// and shows a window of the same size with the same controls, a bar holding
-// the keyboard focus; a click on the Change label reads the sign-in name
-// twice, opens, sets and closes the value once and shows one box. No checks,
-// no layout logic, no preview, no watch over the messenger.
+// makes a window of the same size with the same controls, reads the sign-in
+// name and the account's stored colour and sets the bars to it, and shows the
+// window, a bar holding the keyboard focus; a click on the Change label reads
+// the sign-in name twice, opens, sets and closes the value once and shows one
+// box. No checks, no layout logic, no preview, no watch over the messenger.
 #include <windows.h>
 #include <ocidl.h>
 #include <wrl/client.h>
@@ -30,13 +31,35 @@ std::wstring SigninName() {
   return name;
 }
 
-void Apply(HWND window) {
-  const std::wstring name = SigninName();
-  const std::wstring path = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\" + name;
+// What the bars show: the colour read at the start.
+BYTE record[4] = {};
+
+HKEY OpenAccountKey(REGSAM access) {
+  const std::wstring path =
+      L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\" + SigninName();
   const std::string ansi_path{path.begin(), path.end()};
-  const BYTE record[4] = {1, 2, 3, 0};
   HKEY key = nullptr;
-  RegOpenKeyExA(HKEY_CURRENT_USER, ansi_path.c_str(), 0, KEY_WRITE, &key);
+  RegOpenKeyExA(HKEY_CURRENT_USER, ansi_path.c_str(), 0, access, &key);
+  return key;
+}
+
+void ShowStoredColor(HWND window) {
+  const HKEY key = OpenAccountKey(KEY_QUERY_VALUE);
+  DWORD size = sizeof record;
+  RegQueryValueExA(key, "IM Color", nullptr, nullptr, record, &size);
+  RegCloseKey(key);
+  for (const int channel : {0, 1, 2}) {
+    SCROLLINFO bar{};
+    bar.cbSize = sizeof bar;
+    bar.fMask = SIF_RANGE | SIF_POS;
+    bar.nMax = design::kChannelMax;
+    bar.nPos = record[channel];
+    SetScrollInfo(GetDlgItem(window, design::kRed + channel), SB_CTL, &bar, FALSE);
+  }
+}
+
+void Apply(HWND window) {
+  const HKEY key = OpenAccountKey(KEY_WRITE);
   RegSetValueExA(key, "IM Color", 0, REG_BINARY, record, sizeof record);
   RegCloseKey(key);
   const std::wstring text = L"Color has been changed for " + SigninName();
@@ -91,6 +114,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                     window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
                     nullptr);
   }
+  ShowStoredColor(window);
   ShowWindow(window, SW_SHOWNORMAL);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -9,7 +9,8 @@ namespace {
 // Posted to itself by "hang", so that the command is answered first.
 constexpr UINT kHangMessage = WM_APP + 1;
 
-// "hang:subscribe", "die:secondname": the misbehaviour and when it is due.
+// "hang:subscribe", "die:name", "die:secondname": the misbehaviour and when
+// it is due.
 bool Plan(Server& server, const std::wstring& command) {
   const std::size_t colon = command.find(L':');
   const std::wstring what = command.substr(0, colon);
@@ -22,8 +23,8 @@ bool Plan(Server& server, const std::wstring& command) {
   }
   if (when == L"subscribe") {
     server.MisbehaveAtSubscription(misbehaviour);
-  } else if (when == L"secondname") {
-    server.MisbehaveAtSecondName(misbehaviour);
+  } else if (when == L"name" || when == L"secondname") {
+    server.MisbehaveAtName(misbehaviour, when == L"name" ? 0 : 1);
   } else {
     return false;
   }

@@ -49,11 +49,12 @@ class Server {
   // asks again without a pause floods the messenger.
   void CountRefusal() { ++refusals_; }
   int refusals() const { return refusals_; }
-  // Misbehaves at the next subscription, or at the second name query from now.
+  // Misbehaves at the next subscription, or at a name query from now: once
+  // names_before it have been answered.
   void MisbehaveAtSubscription(Misbehaviour misbehaviour) { at_subscription_ = misbehaviour; }
-  void MisbehaveAtSecondName(Misbehaviour misbehaviour) {
+  void MisbehaveAtName(Misbehaviour misbehaviour, int names_before) {
     at_name_ = misbehaviour;
-    names_before_misbehaving_ = 1;
+    names_before_misbehaving_ = names_before;
   }
   // Called by every object before it answers a name query, a subscription
   // or an unsubscription: takes the answer's delay and any misbehaviour due.

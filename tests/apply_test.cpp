@@ -147,6 +147,7 @@ TEST_P(MessengerTest, TroubleAtChangeIsWaitedForOrEndsTheProgramTruthfully) {
     const bool done = last.title == L"Done !";
     std::vector<ULONGLONG> times;  // of the click, then of each box that asks
     RegisterMessenger();
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, AccountKey(account_).c_str(), L"IM Color");  // at black
     ASSERT_NE(Start([&](const SeenBox& box) {
                 if (box.buttons != 2) {
                   return IDOK;

@@ -52,6 +52,21 @@ ChannelTriple ReadNotWhite(ChannelControls& channels) {
   return kept;
 }
 
+// Why the name cannot name the account's settings key; empty when it can.
+// A backslash would make the name a path to some other key; a key's name has
+// at most 255 characters, and the registry's own refusal of a longer one
+// tells the user nothing.
+std::wstring WhyNameCannotNameKey(const std::wstring& name) {
+  if (name.find(L'\\') != std::wstring::npos) {
+    return L"The sign-in name contains a backslash, so it cannot name the account's settings.";
+  }
+  if (constexpr std::size_t kLongestKeyName = 255; name.size() > kLongestKeyName) {
+    return L"The sign-in name is longer than the 255 characters that can name the account's "
+           L"settings.";
+  }
+  return {};
+}
+
 void ShowNotChanged(const std::wstring& name, const std::wstring& reason, HWND owner) {
   Tell(owner, L"The color was not changed for " + name + L".\n\n" + reason, kProgramTitle,
        MB_ICONHAND);
@@ -66,21 +81,8 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
   // asked. What is stored is what the bars and the preview show, never white.
   const std::wstring record = BuildColorRecord(ReadNotWhite(channels));
 
-  // A backslash would make the name a path to some other key; a key's name
-  // has at most 255 characters, and the registry's own refusal of a longer
-  // one tells the user nothing.
-  if (name.find(L'\\') != std::wstring::npos) {
-    ShowNotChanged(name,
-                   L"The sign-in name contains a backslash, so it cannot name the "
-                   L"account's settings.",
-                   owner);
-    return;
-  }
-  if (constexpr std::size_t kLongestKeyName = 255; name.size() > kLongestKeyName) {
-    ShowNotChanged(name,
-                   L"The sign-in name is longer than the 255 characters that can name "
-                   L"the account's settings.",
-                   owner);
+  if (const std::wstring reason = WhyNameCannotNameKey(name); !reason.empty()) {
+    ShowNotChanged(name, reason, owner);
     return;
   }
   const reg::WriteOutcome outcome =
@@ -104,4 +106,15 @@ void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND 
             L", whose color was not changed.";
   }
   Tell(owner, text, L"Done !", MB_ICONINFORMATION);
+}
+
+std::optional<ChannelTriple> ReadStoredColor(const MessengerLink& messenger,
+                                             int exit_code_if_stopped) {
+  const std::optional<std::wstring> name = messenger.SigninNameAtStart(exit_code_if_stopped);
+  if (!name || !WhyNameCannotNameKey(*name).empty()) {
+    return std::nullopt;
+  }
+  const std::optional<std::wstring> record =
+      reg::ReadBinaryValue(BuildAccountKeyPath(*name), kColorValueName);
+  return record ? ChannelsFromColorRecord(*record) : std::nullopt;
 }

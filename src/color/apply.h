@@ -1,10 +1,11 @@
 // Applying the chosen colour: store it as the signed-in account's "IM Color"
-// and confirm it to the user.
+// and confirm it to the user; and, at the start, the colour stored there now.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "color/color.h"
 
@@ -27,3 +28,11 @@ class ChannelControls {
 // to owner. Throws Failure when a control or the messenger fails: nothing is
 // written after that.
 void ApplyColor(ChannelControls& channels, const MessengerLink& messenger, HWND owner);
+
+// The colour the signed-in account has now: its "IM Color", when that is a
+// record this program would write. Nothing, without a word, for anything
+// else (nobody signed in, a name that would not be written for, no key, no
+// such record). Reads only; a messenger that does not answer is watched as
+// at the start, stopping ends the program with exit_code_if_stopped.
+std::optional<ChannelTriple> ReadStoredColor(const MessengerLink& messenger,
+                                             int exit_code_if_stopped);

@@ -18,6 +18,16 @@ std::wstring BuildColorRecord(const ChannelTriple& color) {
           static_cast<wchar_t>(color.blue), L'\0'};
 }
 
+std::optional<ChannelTriple> ChannelsFromColorRecord(std::wstring_view record) {
+  constexpr wchar_t kLargestCode = 0xFF;
+  if (record.size() != 4 || record[3] != L'\0' || record[0] > kLargestCode ||
+      record[1] > kLargestCode || record[2] > kLargestCode) {
+    return std::nullopt;
+  }
+  return ChannelTriple{static_cast<std::int16_t>(record[0]), static_cast<std::int16_t>(record[1]),
+                       static_cast<std::int16_t>(record[2])};
+}
+
 std::wstring BuildAccountKeyPath(std::wstring_view signin_name) {
   std::wstring path{kAccountKeyPrefix};
   path += signin_name;

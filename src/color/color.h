@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,10 @@ ChannelTriple ApplyWhiteRule(const ChannelTriple& color);
 // Four characters whose codes are red, green, blue and 0: the bytes of the
 // "IM Color" value, in the order the messenger reads them.
 std::wstring BuildColorRecord(const ChannelTriple& color);
+
+// The channels of a record that BuildColorRecord made: exactly four codes,
+// the last 0. Anything else is not such a record, and gives nothing.
+std::optional<ChannelTriple> ChannelsFromColorRecord(std::wstring_view record);
 
 // The account's key: the settings prefix followed by the sign-in name as the
 // messenger reports it, unchanged.

@@ -1,6 +1,7 @@
 #include "messenger/messenger_link.h"
 
 #include <memory>
+#include <utility>
 
 #include "failure/failure.h"
 #include "messenger/event_sink.h"
@@ -95,15 +96,28 @@ HRESULT MessengerLink::Open(int exit_code_if_stopped) {
 }
 
 std::wstring MessengerLink::SigninName(HWND owner, const std::wstring& note) const {
-  auto failure = [&note](Failure failure) {
+  try {
+    return AskSigninName(
+        {.owner = owner, .exit_code = kFatalExitCode, .report = true, .note = note});
+  } catch (Failure& failure) {
     AddNote(failure, note);
-    return failure;
-  };
-  if (!messenger_) {
-    throw failure(FailureFromHresult(CO_E_OBJNOTCONNECTED));
+    throw;
   }
-  UnansweredCallFilter::Watch watch{
-      filter_, {.owner = owner, .exit_code = kFatalExitCode, .report = true, .note = note}};
+}
+
+std::optional<std::wstring> MessengerLink::SigninNameAtStart(int exit_code_if_stopped) const {
+  try {
+    return AskSigninName({.exit_code = exit_code_if_stopped});
+  } catch (const Failure&) {
+    return std::nullopt;
+  }
+}
+
+std::wstring MessengerLink::AskSigninName(UnansweredCallFilter::Ending ending) const {
+  if (!messenger_) {
+    throw FailureFromHresult(CO_E_OBJNOTCONNECTED);
+  }
+  UnansweredCallFilter::Watch watch{filter_, std::move(ending)};
   DISPPARAMS no_arguments{};
   VARIANT result;
   VariantInit(&result);
@@ -119,14 +133,14 @@ std::wstring MessengerLink::SigninName(HWND owner, const std::wstring& note) con
     watch.PauseWhileBusy();
   }
   if (status == DISP_E_EXCEPTION) {
-    throw failure(FailureFromException(exception));
+    throw FailureFromException(exception);
   }
   if (FAILED(status)) {
-    throw failure(FailureFromHresult(status));
+    throw FailureFromHresult(status);
   }
   if (const HRESULT converted = VariantChangeType(&result, &result, 0, VT_BSTR);
       FAILED(converted)) {
-    throw failure(FailureFromHresult(converted));
+    throw FailureFromHresult(converted);
   }
   return {V_BSTR(&result), SysStringLen(V_BSTR(&result))};
 }

@@ -6,6 +6,7 @@
 #include <ocidl.h>
 #include <wrl/client.h>
 
+#include <optional>
 #include <string>
 
 #include "messenger/unanswered_call_filter.h"
@@ -32,12 +33,20 @@ class MessengerLink {
   // the fatal error box, which carries note too.
   std::wstring SigninName(HWND owner, const std::wstring& note) const;
 
+  // The same question at the start, before there is a window to own a box:
+  // nothing when the messenger gives no name. A messenger that does not
+  // answer, or stays busy, is watched as Open watches it.
+  std::optional<std::wstring> SigninNameAtStart(int exit_code_if_stopped) const;
+
   // Drops the subscription and the object; harmless when the messenger has
   // died meanwhile. A messenger that does not answer meanwhile ends the
   // program with exit_code_if_hung.
   void Close(int exit_code_if_hung = 0) noexcept;
 
  private:
+  // MySigninName, watched to the ending given; throws Failure when it fails.
+  std::wstring AskSigninName(UnansweredCallFilter::Ending ending) const;
+
   // Its state belongs to the call under way, not to the link.
   mutable UnansweredCallFilter filter_;
   Microsoft::WRL::ComPtr<IDispatch> messenger_;

@@ -32,6 +32,23 @@ void ShowIncorrectFormat(const std::wstring& path, HWND owner) {
   ShowBox(owner, text, kProgramTitle, MB_OK);
 }
 
+// SplitRegistryPath without its box: false for a path it rejects.
+bool Split(std::wstring& path, HKEY& root) {
+  root = nullptr;
+  if (!path.starts_with(L"HKEY_") || path.ends_with(L'\\')) {
+    return false;
+  }
+  const std::size_t separator = path.find(L'\\');
+  if (separator == std::wstring::npos) {
+    root = RootKeyFromName(path);
+    path.clear();
+  } else {
+    root = RootKeyFromName(std::wstring_view{path}.substr(0, separator));
+    path.erase(0, separator + 1);
+  }
+  return true;
+}
+
 std::optional<std::vector<BYTE>> ToBytes(std::wstring_view data) {
   std::vector<BYTE> bytes;
   bytes.reserve(data.size());
@@ -56,18 +73,9 @@ HKEY RootKeyFromName(std::wstring_view name) {
 }
 
 bool SplitRegistryPath(std::wstring& path, HKEY& root, HWND owner) {
-  root = nullptr;
-  if (!path.starts_with(L"HKEY_") || path.ends_with(L'\\')) {
+  if (!Split(path, root)) {
     ShowIncorrectFormat(path, owner);
     return false;
-  }
-  const std::size_t separator = path.find(L'\\');
-  if (separator == std::wstring::npos) {
-    root = RootKeyFromName(path);
-    path.clear();
-  } else {
-    root = RootKeyFromName(std::wstring_view{path}.substr(0, separator));
-    path.erase(0, separator + 1);
   }
   return true;
 }
@@ -143,6 +151,40 @@ WriteOutcome WriteBinaryValue(std::wstring_view path, std::wstring_view value_na
     return {WriteStatus::kValueNotSet, error};
   }
   return {WriteStatus::kWritten};
+}
+
+std::optional<std::wstring> ReadBinaryValue(std::wstring_view path, std::wstring_view value_name) {
+  std::wstring sub_key{path};
+  HKEY root = nullptr;
+  if (!Split(sub_key, root) || root == nullptr) {
+    return std::nullopt;
+  }
+  const std::optional<std::string> ansi_sub_key = ToAnsiExactly(sub_key);
+  const std::optional<std::string> ansi_value_name = ToAnsiExactly(value_name);
+  if (!ansi_sub_key || !ansi_value_name) {
+    return std::nullopt;
+  }
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, ansi_sub_key->c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  const UniqueKey key{opened};
+  // The size first, then the bytes: a value that grows in between (another
+  // program writing it) is not taken half-read.
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  if (RegQueryValueExA(key.get(), ansi_value_name->c_str(), nullptr, &type, nullptr, &size) !=
+          ERROR_SUCCESS ||
+      type != REG_BINARY) {
+    return std::nullopt;
+  }
+  std::vector<BYTE> bytes(size);
+  if (RegQueryValueExA(key.get(), ansi_value_name->c_str(), nullptr, &type, bytes.data(), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_BINARY) {
+    return std::nullopt;
+  }
+  return std::wstring(bytes.begin(), bytes.begin() + size);
 }
 
 }  // namespace reg

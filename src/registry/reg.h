@@ -1,6 +1,6 @@
 // The registry module: names a key by one text with the root key's name in
-// front ("HKEY_CURRENT_USER\Software\..."), and writes binary values into keys
-// that exist already. It never creates a key.
+// front ("HKEY_CURRENT_USER\Software\..."), and writes and reads binary values
+// in keys that exist already. It never creates a key.
 #pragma once
 
 #include <windows.h>
@@ -47,5 +47,12 @@ struct WriteOutcome {
 // name whatever its type.
 WriteOutcome WriteBinaryValue(std::wstring_view path, std::wstring_view value_name,
                               std::wstring_view data, HWND owner);
+
+// The REG_BINARY value value_name of the existing key named by path, one
+// character a byte (as WriteBinaryValue takes it); nothing when the path
+// cannot name a key exactly, the key or the value is missing or unreadable,
+// or the value has another type. Opens the key for reading only, and says
+// nothing: not even a malformed path gets its box.
+std::optional<std::wstring> ReadBinaryValue(std::wstring_view path, std::wstring_view value_name);
 
 }  // namespace reg

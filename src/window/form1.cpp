@@ -1,6 +1,7 @@
 #include "window/form1.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "failure/failure.h"
@@ -190,6 +191,14 @@ bool Form1::OpenAndCreateControls() {
   const bool created = RunOrShowFatal(nullptr, [this] {
     CreateControls(window_);
     look_.LayOut(window_, look_.dpi());
+    // The window opens at the colour the account has now, as the user would
+    // go on from it; with none of this program's, at black.
+    if (const std::optional<ChannelTriple> stored = ReadStoredColor(msn_, kNoMessengerExitCode)) {
+      SetChannelValue(design::kRed, stored->red);
+      SetChannelValue(design::kGreen, stored->green);
+      SetChannelValue(design::kBlue, stored->blue);
+      RefreshPreview();
+    }
   });
   if (!created) {
     exit_code_ = kFatalExitCode;

@@ -45,9 +45,10 @@ class Form1 final : public ChannelControls {
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
   bool OnCreate();
-  // Opens the messenger link, then creates and lays out the controls. False
-  // when either fails (the user has been told why) or when a close was asked
-  // for while the link was being opened.
+  // Opens the messenger link, then creates and lays out the controls, set to
+  // the colour stored for the signed-in account if it has one. False when
+  // the link or the controls fail (the user has been told why) or when a
+  // close was asked for while the link was being opened.
   bool OpenAndCreateControls();
   void OnHScroll(HWND bar, int request, int thumb_position);
   void OnCommand(int id, int notification);
