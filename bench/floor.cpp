@@ -1,8 +1,8 @@
 // The floor that Tintwell is measured against: only what its job cannot
 // avoid. It joins the apartment, creates the messenger object and subscribes,
-// makes a window of the same size with the same controls, reads the sign-in
-// name and the account's stored colour and sets the bars to it, and shows the
-// window, a bar holding the keyboard focus; a click on the Change label reads
+// makes a window of the same size with the same controls, fonts and icons,
+// reads the sign-in name and the account's stored colour and sets the bars to
+// it, and shows the window, a bar holding the keyboard focus; a click on the Change label reads
 // the sign-in name twice, opens, sets and closes the value once and shows one
 // box. No checks, no layout logic, no preview, no watch over the messenger.
 #include <windows.h>
@@ -10,9 +10,11 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <utility>
 
 #include "messenger/event_sink.h"
 #include "messenger/messenger_ids.h"
+#include "resource_ids.h"
 #include "window/design.h"
 
 namespace {
@@ -55,6 +57,26 @@ void ShowStoredColor(HWND window) {
     bar.nMax = design::kChannelMax;
     bar.nPos = record[channel];
     SetScrollInfo(GetDlgItem(window, design::kRed + channel), SB_CTL, &bar, FALSE);
+  }
+}
+
+// The design's fonts and the program's icons, at 96 DPI, where the bench runs.
+void ShowDesignFontsAndIcons(HWND window, HINSTANCE instance) {
+  auto font = [](int weight) {
+    return CreateFontW(-MulDiv(design::kFontHundredthsOfPoint, 96, 7200), 0, 0, 0, weight, FALSE,
+                       FALSE, FALSE, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, design::kFontFace);
+  };
+  const HFONT regular = font(FW_NORMAL);
+  const HFONT bold = font(FW_BOLD);
+  for (const design::Control& control : design::kControls) {
+    SendMessageW(GetDlgItem(window, control.id), WM_SETFONT,
+                 reinterpret_cast<WPARAM>(control.id == design::kLabel4 ? bold : regular), TRUE);
+  }
+  for (const auto& [which, metric] : {std::pair{ICON_SMALL, SM_CXSMICON}, {ICON_BIG, SM_CXICON}}) {
+    const int size = GetSystemMetrics(metric);
+    SendMessageW(window, WM_SETICON, which,
+                 reinterpret_cast<LPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM),
+                                                     IMAGE_ICON, size, size, 0)));
   }
 }
 
@@ -114,6 +136,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                     window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
                     nullptr);
   }
+  ShowDesignFontsAndIcons(window, instance);
   ShowStoredColor(window);
   ShowWindow(window, SW_SHOWNORMAL);
   MSG message;
