@@ -58,7 +58,8 @@ def read_list(path):
     dll = None
     with open(path, encoding="utf-8") as lines:
         for number, line in enumerate(lines, 1):
-            words = line.split("#", 1)[0].split()
+            text, _, source = line.partition("#")
+            words = text.split()
             where = f"{os.path.basename(path)}:{number}"
             if not words:
                 continue
@@ -71,6 +72,9 @@ def read_list(path):
             if arches not in ("all", "x86", "x64") or client not in CLIENTS | {"-"} \
                     or server not in SERVERS | {"-"}:
                 raise ListError(f"{where}: {function}: unknown architecture or Windows version")
+            if (client, server) == ("-", "-") and not source.strip():
+                raise ListError(f"{where}: {function} has no documented Windows and no source "
+                                f"for its place on the list")
             arches = {"x86", "x64"} if arches == "all" else {arches}
             # The versions documented must agree with the architectures claimed:
             # a function that only XP x64 has must never let an x86 program through.
@@ -88,7 +92,10 @@ def imports(pe):
         for entry in getattr(pe, directory, []):
             dll = entry.dll.decode("ascii")
             for symbol in entry.imports:
-                yield dll, symbol.name.decode("ascii") if symbol.name else f"@{symbol.ordinal}"
+                # pefile names some DLLs' ordinals from a table of its own: an
+                # import by ordinal stays one, as the list must name it.
+                by_ordinal = symbol.import_by_ordinal or not symbol.name
+                yield dll, f"@{symbol.ordinal}" if by_ordinal else symbol.name.decode("ascii")
 
 
 def read(path):

@@ -6,10 +6,32 @@
 # (Tintwell-<version>-x86/...), so that unzipping puts the program in a
 # folder of its own rather than among other downloads.
 # The same commit gives the same bytes: fixed file order, the last commit's
-# time on every file, no extra fields.
+# time on every file, no extra fields; the read-me names the commit.
+# Nothing is zipped that make test would refuse to ship (check-shipped.sh),
+# nor a tree with changes that are not committed, which would pass for that
+# commit's release:
+#   dist.sh                        the zips of the last commit
+#   dist.sh --allow-uncommitted    the tree as it is (make dist ALLOW_UNCOMMITTED=1),
+#                                  its read-me saying so
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-stamp=$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo "${SOURCE_DATE_EPOCH:?outside a git checkout, set SOURCE_DATE_EPOCH}")
+allow_uncommitted=false
+[ "${1:-}" = --allow-uncommitted ] && allow_uncommitted=true
+
+fail() {
+  echo "error: $*; no zip was made" >&2
+  exit 1
+}
+
+commit=$(git -C "$root" rev-parse HEAD 2>/dev/null) || fail "$root is not a git checkout"
+stamp=$(git -C "$root" log -1 --format=%ct)
+changes=$(git -C "$root" status --porcelain)
+if [ -n "$changes" ]; then
+  $allow_uncommitted || fail "the tree has changes that are not committed (git status); commit them, or run make dist ALLOW_UNCOMMITTED=1"
+  commit="$commit, with changes that were not committed"
+fi
+exes=("$root/build/x86/src/Tintwell.exe" "$root/build/x64/src/Tintwell.exe")
+bash "$root/scripts/check-shipped.sh" "${exes[@]}" >/dev/null || fail "a program may not ship (above)"
 version=$(cat "$root/build/x64/version.txt")
 if [ "$(cat "$root/build/x86/version.txt")" != "$version" ]; then
   echo "error: build/x86 and build/x64 were configured for different versions" >&2
@@ -37,6 +59,7 @@ for arch in x86 x64; do
   # Text files with Windows' line ends, which XP's Notepad needs.
   sed 's/$/\r/' "$root/LICENSE" >"$stage/$name/LICENSE.txt"
   sed -e "s|@VERSION@|$version|" -e "s|@ARCH@|$arch|" -e "s|@BUILT_WITH@|$(built_with "$arch")|" \
+    -e "s|@COMMIT@|$commit|" \
     -e 's/$/\r/' "$root/docs/zip-readme.txt" >"$stage/$name/README.txt"
   files=("$name/Tintwell.exe" "$name/README.txt" "$name/LICENSE.txt")
   (cd "$stage" && chmod 0644 "${files[@]}")

@@ -1,0 +1,111 @@
+#!/usr/bin/python3
+"""Fails unless every given program runs on the oldest processor it is for.
+
+    check-cpu.py EXE...
+
+An x86 program must run on a P6-class processor (Pentium Pro, Pentium II,
+Athlon and later), which is what Debian's i686 toolchain and its runtime
+objects compile for: cmov, fcomi and fcmov are allowed, MMX, SSE and AVX are
+not (XP SP3 also runs on a Pentium MMX, K6 or C3, which lack the first, and
+many lack all of it). An x64 program may use SSE2, which every x64 processor
+has, but no AVX. Every executable section is read with capstone and each
+program's first offending instruction is named with its address.
+
+Debian's python3-capstone serves Debian's own python3, hence the interpreter
+named above.
+"""
+import os
+import sys
+
+import capstone
+import pefile
+from capstone import x86
+
+MMX = {x86.X86_GRP_MMX, x86.X86_GRP_3DNOW}
+SSE = {x86.X86_GRP_SSE1, x86.X86_GRP_SSE2, x86.X86_GRP_SSE3, x86.X86_GRP_SSSE3, x86.X86_GRP_SSE41,
+       x86.X86_GRP_SSE42, x86.X86_GRP_SSE4A, x86.X86_GRP_AES, x86.X86_GRP_PCLMUL, x86.X86_GRP_SHA}
+AVX = {x86.X86_GRP_AVX, x86.X86_GRP_AVX2, x86.X86_GRP_AVX512, x86.X86_GRP_FMA, x86.X86_GRP_FMA4,
+       x86.X86_GRP_F16C, x86.X86_GRP_XOP}
+# What each architecture's oldest processor lacks, by the instruction's groups
+# and by the registers it names (mm0, xmm0, ymm0, zmm0).
+FORBIDDEN = {
+    "x86": (("MMX", MMX, ("mm",)), ("SSE", SSE, ("xmm",)), ("AVX", AVX, ("ymm", "zmm"))),
+    "x64": (("AVX", AVX, ("ymm", "zmm")),),
+}
+MACHINES = {pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: ("x86", capstone.CS_MODE_32),
+            pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: ("x64", capstone.CS_MODE_64)}
+P6 = ("cmov", "fcomi", "fucomi", "fcmov")
+# Encoded as rep nop: a processor without SSE2 runs it as a no-op.
+HARMLESS = {"pause"}
+
+
+def extension(instruction, arch):
+    """The extension named in FORBIDDEN that the instruction needs, or None."""
+    if instruction.mnemonic in HARMLESS:
+        return None
+    groups = set(instruction.groups)
+    registers = [instruction.reg_name(operand.reg) for operand in instruction.operands
+                 if operand.type == x86.X86_OP_REG]
+    for name, needed, prefixes in FORBIDDEN[arch]:
+        if groups & needed or any(r.startswith(prefixes) for r in registers if r):
+            return name
+    return None
+
+
+def check(path):
+    """Problems with the program at path (empty: none), after one line of what was found."""
+    pe = pefile.PE(path, fast_load=True)
+    found = MACHINES.get(pe.FILE_HEADER.Machine)
+    if found is None:
+        return [f"is built for no architecture Tintwell ships (machine {pe.FILE_HEADER.Machine:#x})"]
+    arch, mode = found
+    disassembler = capstone.Cs(capstone.CS_ARCH_X86, mode)
+    disassembler.detail = True
+    disassembler.skipdata = True
+    counted = 0
+    p6 = 0
+    problems = []
+    base = pe.OPTIONAL_HEADER.ImageBase
+    for section in pe.sections:
+        if not section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]:
+            continue
+        name = section.Name.rstrip(b"\0").decode("ascii", "replace")
+        code = section.get_data()[:section.Misc_VirtualSize]
+        for instruction in disassembler.disasm(code, base + section.VirtualAddress):
+            if instruction.id == 0:  # bytes skipped as data
+                continue
+            counted += 1
+            p6 += instruction.mnemonic.startswith(P6)
+            needs = extension(instruction, arch)
+            if needs and not problems:
+                problems.append(f"uses {needs} ({instruction.mnemonic} {instruction.op_str}) at "
+                                f"{instruction.address:#x} in {name}, which the oldest {arch} "
+                                f"processor it is for lacks")
+    allowed = "SSE2" if arch == "x64" else "P6 instructions"
+    print(f"{os.path.basename(path)} ({arch}): {counted} instructions, {p6} of them "
+          f"cmov, fcomi or fcmov; {'none' if not problems else 'some'} beyond {allowed}",
+          flush=True)
+    return problems
+
+
+def main(arguments):
+    if not arguments:
+        print(__doc__.split("\n\n")[1], file=sys.stderr)
+        return 2
+    failed = False
+    for path in arguments:
+        try:
+            problems = check(path)
+        except (OSError, pefile.PEFormatError) as error:
+            reason = getattr(error, "value", None) or getattr(error, "strerror", None) or error
+            print(f"{os.path.basename(path)}: cannot be read as a PE file: {reason}", file=sys.stderr)
+            failed = True
+            continue
+        for problem in problems:
+            print(f"  {os.path.basename(path)} {problem}", file=sys.stderr)
+        failed = failed or bool(problems)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
