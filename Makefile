@@ -20,11 +20,12 @@ build: deps
 	cmake --preset x86
 	cmake --build --preset x86
 
-# The style first, then one Wine prefix (32-bit programs included), X display
-# and warm Wine server for the whole run: the x86 test programs run in it
-# too. Everything runs even when something before it fails.
+# The style and the test budget first, then one Wine prefix (32-bit programs
+# included), X display and warm Wine server for the whole run: the x86 test
+# programs run in it too. Everything runs even when something before it fails.
 test: build
 	status=0; bash scripts/check-style.sh || status=1; \
+	bash scripts/test-share.sh || status=1; \
 	bash scripts/wine-harness.sh build/x64 session \
 	  bash -c 'status=0; for arch in x64 x86; do ctest --preset $$arch || status=1; done; exit $$status' \
 	  || status=1; \
@@ -37,8 +38,9 @@ run: build
 screenshot: build
 	bash scripts/demo.sh screenshot
 
+# The zips of the last commit; ALLOW_UNCOMMITTED=1 zips the tree as it is.
 dist: build
-	bash scripts/dist.sh
+	bash scripts/dist.sh $(if $(ALLOW_UNCOMMITTED),--allow-uncommitted)
 
 bench: build
 	bash scripts/bench.sh bench
@@ -46,5 +48,12 @@ bench: build
 soak: build
 	bash scripts/bench.sh soak
 
+# The Debian 13 root (scripts/debian13.sh, which needs root) is root's: it
+# goes only when root cleans.
 clean:
-	rm -rf build dist
+	rm -rf dist build/x64 build/x86
+	if [ -d build/debian13 ] && [ "$$(id -u)" -ne 0 ]; then \
+	  echo "build/debian13 (the Debian 13 root) is root's: sudo make clean removes it"; \
+	else \
+	  rm -rf --one-file-system build; \
+	fi

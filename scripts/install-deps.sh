@@ -3,13 +3,15 @@
 # it is all there: the Debian packages of both architectures, Wine's 32-bit
 # side, and (on a kernel that cannot run i386 programs itself) qemu's i386
 # emulator registered for them.
-# Without root it installs nothing and says what is missing.
+# Run by a normal user (make run, make test), it says what it would change on
+# the machine and asks for it through sudo; without sudo it says what to run
+# as root instead. Run as root, it does the same without asking.
 set -euo pipefail
 
 packages=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
   wine64 wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick x11-apps
-  cmake make googletest zip python3 python3-pefile clang-format shellcheck
+  cmake make googletest zip python3 python3-pefile python3-capstone clang-format shellcheck
 )
 binfmt=/proc/sys/fs/binfmt_misc
 # Wine's 32-bit loader, an i386 program: whether it runs tells whether this
@@ -20,13 +22,21 @@ wine32_loader=/usr/lib/wine/wine
 qemu=/usr/bin/qemu-i386
 qemu_oldest=8.1
 
-root=false
-[ "$(id -u)" -eq 0 ] && root=true
 export DEBIAN_FRONTEND=noninteractive
 
-need_root() {
-  echo "error: $1, and that needs root" >&2
-  exit 1
+# Each change to the machine is named before it is made: "change WHAT CMD...".
+change() {
+  local what=$1
+  shift
+  echo "install-deps: this changes the machine: $what"
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo DEBIAN_FRONTEND=noninteractive "$@"
+  else
+    echo "error: $what needs root, and sudo is missing: run 'bash scripts/install-deps.sh' as root, then this again" >&2
+    exit 1
+  fi
 }
 
 installed() {
@@ -41,7 +51,7 @@ index_missing=false
 update_indexes() {
   local attempt
   for attempt in 1 2 3; do
-    apt-get update -q && return 0
+    change "apt-get update (the package indexes)" apt-get update -q && return 0
     echo "warning: apt-get update failed (attempt $attempt of 3)" >&2
     [ "$attempt" -lt 3 ] && sleep 15
   done
@@ -52,12 +62,13 @@ update_indexes() {
 # an updated amd64 library with an i386 twin it cannot find: then the
 # release's own versions are installed, the same for both architectures.
 install_packages() {
-  apt-get install -y -q --no-install-recommends "$@" && return 0
+  change "installing $*" apt-get install -y -q --no-install-recommends "$@" && return 0
   $index_missing || return 1
   # shellcheck disable=SC1091
   codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
   echo "warning: installing $codename's own versions: an index of its updates is missing" >&2
-  apt-get install -y -q --no-install-recommends -t "$codename" "$@"
+  change "installing $codename's own $*" \
+    apt-get install -y -q --no-install-recommends -t "$codename" "$@"
 }
 
 runs_i386() { "$wine32_loader" --version >/dev/null 2>&1; }
@@ -69,8 +80,7 @@ qemu_is_recent() {
 }
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $root || need_root "the i386 architecture is not enabled (dpkg --add-architecture i386)"
-  dpkg --add-architecture i386
+  change "enabling Debian's i386 architecture, for Wine's 32-bit side" dpkg --add-architecture i386
   update_indexes
 fi
 
@@ -79,8 +89,6 @@ for package in "${packages[@]}"; do
   installed "$package" || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  $root || need_root "these packages are missing: ${missing[*]}"
-  echo "Installing: ${missing[*]}"
   update_indexes
   install_packages "${missing[@]}"
 fi
@@ -92,40 +100,38 @@ fi
 entry=$binfmt/qemu-i386
 interpreter=$(sed -n 's/^interpreter //p' "$entry" 2>/dev/null || true)
 if [ -n "$interpreter" ] && ! qemu="$interpreter" qemu_is_recent; then
-  $root || need_root "i386 programs run through $interpreter, older than qemu $qemu_oldest"
-  echo "Replacing the i386 interpreter $interpreter, older than qemu $qemu_oldest"
-  echo -1 >"$entry"
+  change "removing the i386 interpreter $interpreter from binfmt_misc (older than qemu $qemu_oldest)" \
+    sh -c "echo -1 >'$entry'"
 fi
 runs_i386 && exit 0
 
 # The kernel does not run i386 programs itself: qemu does, through binfmt_misc.
 if ! qemu_is_recent; then
-  $root || need_root "i386 programs cannot run here and qemu-user $qemu_oldest or later is missing"
-  echo "Installing qemu-user $qemu_oldest or later"
   release=()
   # shellcheck disable=SC1091
   if [ "$(. /etc/os-release && echo "$VERSION_CODENAME")" = bookworm ]; then
-    echo 'deb http://deb.debian.org/debian bookworm-backports main' \
-      >/etc/apt/sources.list.d/bookworm-backports.list
+    change "adding bookworm-backports to apt's sources, for qemu-user $qemu_oldest or later" \
+      sh -c "echo 'deb http://deb.debian.org/debian bookworm-backports main' \
+        >/etc/apt/sources.list.d/bookworm-backports.list"
     release=(-t bookworm-backports)
   fi
   update_indexes
-  apt-get install -y -q --no-install-recommends "${release[@]}" qemu-user
+  change "installing qemu-user $qemu_oldest or later, to run i386 programs" \
+    apt-get install -y -q --no-install-recommends "${release[@]}" qemu-user
   qemu_is_recent || { echo "error: $qemu is still older than $qemu_oldest" >&2; exit 1; }
 fi
 if [ ! -e "$binfmt/register" ]; then
-  $root || need_root "binfmt_misc is not mounted"
-  mount -t binfmt_misc binfmt_misc "$binfmt"
+  change "mounting binfmt_misc" mount -t binfmt_misc binfmt_misc "$binfmt"
 fi
 if [ -e "$entry" ]; then
   echo "error: i386 programs cannot run, yet $entry is registered:" >&2
   cat "$entry" >&2
   exit 1
 fi
-$root || need_root "no interpreter is registered for i386 programs"
 # The fixed-binary flag (F) opens the interpreter now, so that it is found
 # from inside any mount namespace and with any PATH.
-printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
-  >"$binfmt/register"
+change "registering $qemu for i386 programs in binfmt_misc" sh -c "printf '%s' \
+  ':qemu-i386:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$qemu:F' \
+  >'$binfmt/register'"
 runs_i386 || { echo "error: i386 programs still do not run through $qemu" >&2; exit 1; }
 echo "i386 programs run through $qemu"

@@ -48,7 +48,8 @@ build_dir=${!served:-$build_dir}
 
 wine_dir=/usr/lib/wine
 export WINEPREFIX="$build_dir/wine-$name"
-export WINEDEBUG=-all
+# Wine's traces only when the caller asks for them: they are noise otherwise.
+export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 state_dir="$build_dir/harness-$name"
 state_file="$state_dir/state"
@@ -62,37 +63,63 @@ wine() { (cd / && "$wine_dir/wine64" "$@" 9>&-); }
 # Nor the lock (descriptor 9), or the next start or stop would wait for it forever.
 start_server() { "$wine_dir/wineserver" -p </dev/null >/dev/null 2>&1 9>&-; }
 
+# A command whose output nobody reads (and which must not hold a caller's pipe).
+quietly() { "$@" </dev/null >/dev/null 2>&1; }
+note_dpi() { echo "$dpi" >"$WINEPREFIX/.tintwell-dpi"; }
+
+# One step of making or readying the prefix. This runs inside a command
+# substitution, where bash ignores errexit, so each step is checked here: a
+# step that fails ends the harness's start, and a prefix not yet made whole
+# is removed (the next run makes it again), naming the step.
+step() {
+  local what=$1
+  shift
+  "$@" && return 0
+  echo "error: the Wine prefix $WINEPREFIX could not be made ready: $what failed" >&2
+  if [ ! -f "$WINEPREFIX/.tintwell-ready" ]; then
+    "$wine_dir/wineserver" -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    echo "error: the half-made prefix is removed; the next run makes it again" >&2
+  fi
+  end_state
+  exit 1
+}
+
 prepare_prefix() {
   # A prefix made before Wine's 32-bit side was installed has no syswow64.
   if [ ! -f "$WINEPREFIX/.tintwell-ready" ] || [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
     "$wine_dir/wineserver" -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    start_server
-    wine wineboot --init </dev/null >/dev/null 2>&1
+    rm -f "$WINEPREFIX/.tintwell-ready"
+    step "removing the old prefix" rm -rf "$WINEPREFIX"
+    step "making its folder" mkdir -p "$WINEPREFIX"
+    step "starting its Wine server" start_server
+    step "wineboot --init" quietly wine wineboot --init
     # Unmanaged windows hide at once and take keyboard focus without a window
     # manager; no caret blink keeps screenshots stable; the bundled fonts
     # render crisp text.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
-    wine reg add 'HKCU\Control Panel\Desktop' /v CursorBlinkRate /t REG_SZ /d -1 /f >/dev/null
-    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    step "setting X11 Driver\\Managed" \
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+    step "setting CursorBlinkRate" \
+      wine reg add 'HKCU\Control Panel\Desktop' /v CursorBlinkRate /t REG_SZ /d -1 /f >/dev/null
+    step "copying Wine's fonts" cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
     # The first session goes on setting up for a while (COM activation is
     # unreliable meanwhile): end it, so every run starts as a warm one does.
-    "$wine_dir/wineserver" -k
-    "$wine_dir/wineserver" -w
-    touch "$WINEPREFIX/.tintwell-ready"
+    step "ending the first session" "$wine_dir/wineserver" -k
+    step "waiting for the first session's end" "$wine_dir/wineserver" -w
+    step "marking it ready" touch "$WINEPREFIX/.tintwell-ready"
   fi
-  start_server
+  step "starting its Wine server" start_server
   if [ "$(cat "$WINEPREFIX/.tintwell-dpi" 2>/dev/null)" != "$dpi" ]; then
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
-    "$wine_dir/wineserver" -k
-    "$wine_dir/wineserver" -w
-    echo "$dpi" >"$WINEPREFIX/.tintwell-dpi"
-    start_server
+    step "setting LogPixels" \
+      wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+    step "ending the session at the old DPI" "$wine_dir/wineserver" -k
+    step "waiting for that session's end" "$wine_dir/wineserver" -w
+    step "noting the DPI" note_dpi
+    step "starting a session at $dpi DPI" start_server
   fi
   # Starts Wine's own services now, with no output attached: started later by
   # a test program, they would inherit its output and keep ctest waiting.
-  wine wineboot </dev/null >/dev/null 2>&1
+  step "starting Wine's services" quietly wine wineboot
 }
 
 # Serves input requests for as long as the session that started the harness

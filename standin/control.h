@@ -19,9 +19,9 @@ bool CreateControlWindow();
 // "delay:MS" (each name, subscription or unsubscription answer takes MS ms),
 // "busy:MS" (calls are refused as busy for MS ms), "refused:N" (done only if
 // at most N name queries were refused as busy since), "hang" (stops
-// answering anything for two minutes), "hang:subscribe" (hangs at the next
-// subscription), "hang:name" or "die:name" (hangs or ends at the next name
-// query), "hang:secondname" or "die:secondname" (at the second name query
-// from now), "quit". Returns 0 done, 1 refused, 2 none
+// answering anything for two minutes), "hang:subscribe" or "die:subscribe"
+// (hangs or ends at the next subscription), "hang:name" or "die:name" (at
+// the next name query), "hang:secondname" or "die:secondname" (at the
+// second name query from now), "quit". Returns 0 done, 1 refused, 2 none
 // running. "quit" waits until that stand-in has ended.
 int SendControlCommand(const std::wstring& command);

@@ -1,4 +1,6 @@
-// The program's title, shared by the version record and every window and box.
+// The program's title, shared by the version record, the window's caption and
+// the program's own boxes (the start's "Error" box and the "Done !" box have
+// titles of their own).
 #pragma once
 
 #define PROGRAM_TITLE "Tintwell"

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"Tintwell - by the Tintwell team";
+constexpr wchar_t kCaption[] = L"" PROGRAM_TITLE L" - by the Tintwell team";
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 // A request that may lead to a call to the messenger, sent by another thread

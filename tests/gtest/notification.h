@@ -1,6 +1,8 @@
 // GoogleTest's Notification needs std::mutex, which the win32 thread model of
-// mingw-w64 lacks; this one waits on a Win32 event instead. Force-included
-// wherever GoogleTest's headers are used.
+// GCC 12's mingw-w64 (Debian 12's build) lacks; this one waits on a Win32
+// event instead. GCC 14's posix thread model (Debian 13's build) would not
+// need it; it serves both builds alike. Force-included wherever GoogleTest's
+// headers are used.
 #pragma once
 
 #include <windows.h>
