@@ -1,14 +1,5 @@
-#include <memory>
-
+#include "owned.h"
 #include "standin/control.h"
-
-namespace {
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-
-}  // namespace
 
 int SendControlCommand(const std::wstring& command) {
   const HWND control = FindWindowExW(HWND_MESSAGE, nullptr, kControlWindowClass, nullptr);
@@ -17,7 +8,7 @@ int SendControlCommand(const std::wstring& command) {
   }
   DWORD process_id = 0;
   GetWindowThreadProcessId(control, &process_id);
-  const std::unique_ptr<void, HandleCloser> process{OpenProcess(SYNCHRONIZE, FALSE, process_id)};
+  const Owned<HANDLE, CloseHandle> process{OpenProcess(SYNCHRONIZE, FALSE, process_id)};
 
   COPYDATASTRUCT data{kCommandTag, static_cast<DWORD>(command.size() * sizeof(wchar_t)),
                       const_cast<wchar_t*>(command.data())};

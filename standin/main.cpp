@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "messenger/messenger_ids.h"
+#include "owned.h"
 #include "standin/class_factory.h"
 #include "standin/control.h"
 #include "standin/registration.h"
@@ -33,8 +34,7 @@ struct Arguments {
 Arguments ParseArguments() {
   Arguments parsed;
   int count = 0;
-  const std::unique_ptr<LPWSTR, decltype(&LocalFree)> argv{
-      CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree};
+  const Owned<LPWSTR*, LocalFree> argv{CommandLineToArgvW(GetCommandLineW(), &count)};
   for (int i = 1; argv && i < count; ++i) {
     const std::wstring argument = argv.get()[i];
     if (argument.starts_with(L"/signin:")) {

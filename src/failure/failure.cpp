@@ -1,5 +1,6 @@
 #include "failure/failure.h"
 
+#include "owned.h"
 #include "resources/program.h"
 
 namespace {
@@ -12,8 +13,8 @@ std::wstring SystemMessage(HRESULT code) {
   if (length == 0) {
     return L"Unknown error";
   }
+  const Owned<wchar_t*, LocalFree> owned{buffer};
   std::wstring text{buffer, length};
-  LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
     text.pop_back();
   }

@@ -1,19 +1,15 @@
 #include "messenger/messenger_link.h"
 
-#include <memory>
 #include <utility>
 
 #include "failure/failure.h"
 #include "messenger/event_sink.h"
 #include "messenger/messenger_ids.h"
+#include "owned.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-struct VariantClearer {
-  void operator()(VARIANT* value) const noexcept { VariantClear(value); }
-};
 
 std::wstring TakeString(BSTR& text) {
   std::wstring taken = text == nullptr ? std::wstring{} : std::wstring{text, SysStringLen(text)};
@@ -121,7 +117,7 @@ std::wstring MessengerLink::AskSigninName(UnansweredCallFilter::Ending ending) c
   DISPPARAMS no_arguments{};
   VARIANT result;
   VariantInit(&result);
-  const std::unique_ptr<VARIANT, VariantClearer> result_owner{&result};
+  const Owned<VARIANT*, VariantClear> result_owner{&result};
   EXCEPINFO exception{};
   HRESULT status = S_OK;
   // A busy messenger may refuse the call itself rather than through COM's

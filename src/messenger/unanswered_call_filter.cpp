@@ -12,7 +12,7 @@ constexpr DWORD kCancel = static_cast<DWORD>(-1);
 }  // namespace
 
 HRESULT UnansweredCallFilter::Register() {
-  const HRESULT status = CoRegisterMessageFilter(this, &previous_);
+  const HRESULT status = CoRegisterMessageFilter(this, previous_.ReleaseAndGetAddressOf());
   registered_ = SUCCEEDED(status);
   if (!registered_) {
     return status;
@@ -20,45 +20,37 @@ HRESULT UnansweredCallFilter::Register() {
   // Without the waker a hung call is never noticed; with it missing the
   // program merely waits as it would without a filter.
   caller_ = GetCurrentThreadId();
-  call_started_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  quit_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (call_started_ != nullptr && quit_ != nullptr) {
+  call_started_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  quit_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (call_started_ && quit_) {
     constexpr SIZE_T kStackBytes = 64 * 1024;
-    waker_ = CreateThread(nullptr, kStackBytes, &WakeCaller, this,
-                          STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    waker_.reset(CreateThread(nullptr, kStackBytes, &WakeCaller, this,
+                              STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   }
   return status;
 }
 
 void UnansweredCallFilter::Revoke() noexcept {
-  if (waker_ != nullptr) {
-    SetEvent(quit_);
-    WaitForSingleObject(waker_, INFINITE);
-    CloseHandle(waker_);
-    waker_ = nullptr;
+  if (waker_) {
+    SetEvent(quit_.get());
+    WaitForSingleObject(waker_.get(), INFINITE);
+    waker_.reset();
   }
-  for (HANDLE* event : {&call_started_, &quit_}) {
-    if (*event != nullptr) {
-      CloseHandle(*event);
-      *event = nullptr;
-    }
-  }
+  call_started_.reset();
+  quit_.reset();
   if (registered_) {
-    IMessageFilter* ours = nullptr;
-    CoRegisterMessageFilter(previous_, &ours);
-    if (previous_ != nullptr) {
-      previous_->Release();  // the thread holds it again
-    }
-    previous_ = nullptr;
+    IMessageFilter* ours = nullptr;  // this filter, whose references are not counted
+    CoRegisterMessageFilter(previous_.Get(), &ours);
+    previous_.Reset();  // the thread holds it again
     registered_ = false;
   }
 }
 
 DWORD WINAPI UnansweredCallFilter::WakeCaller(void* context) {
   auto* filter = static_cast<UnansweredCallFilter*>(context);
-  const HANDLE started_or_quit[] = {filter->call_started_, filter->quit_};
+  const HANDLE started_or_quit[] = {filter->call_started_.get(), filter->quit_.get()};
   while (WaitForMultipleObjects(2, started_or_quit, FALSE, INFINITE) == WAIT_OBJECT_0) {
-    while (WaitForSingleObject(filter->quit_, kWakeUpMs) == WAIT_TIMEOUT &&
+    while (WaitForSingleObject(filter->quit_.get(), kWakeUpMs) == WAIT_TIMEOUT &&
            filter->call_under_way_ != 0) {
       PostThreadMessageW(filter->caller_, WM_NULL, 0, 0);
     }
@@ -70,8 +62,8 @@ UnansweredCallFilter::Watch::Watch(UnansweredCallFilter& filter, Ending ending) 
   filter.ending_ = std::move(ending);
   filter.next_question_ms_ = kPatienceMs;
   InterlockedExchange(&filter.call_under_way_, 1);
-  if (filter.call_started_ != nullptr) {
-    SetEvent(filter.call_started_);
+  if (filter.call_started_) {
+    SetEvent(filter.call_started_.get());
   }
 }
 

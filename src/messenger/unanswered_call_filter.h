@@ -7,9 +7,11 @@
 
 #include <windows.h>
 #include <objidl.h>
+#include <wrl/client.h>
 
 #include <string>
 
+#include "owned.h"
 #include "resources/program.h"
 
 class UnansweredCallFilter final : public IMessageFilter {
@@ -87,13 +89,13 @@ class UnansweredCallFilter final : public IMessageFilter {
   [[noreturn]] void End(Trouble trouble);
   static DWORD WINAPI WakeCaller(void* filter);
 
-  IMessageFilter* previous_ = nullptr;
+  Microsoft::WRL::ComPtr<IMessageFilter> previous_;
   bool registered_ = false;
   // The waker: a thread that waits for a watched call to start, then wakes
   // the caller's thread until the call is over.
-  HANDLE waker_ = nullptr;
-  HANDLE call_started_ = nullptr;  // auto-reset
-  HANDLE quit_ = nullptr;          // manual-reset
+  Owned<HANDLE, CloseHandle> waker_;
+  Owned<HANDLE, CloseHandle> call_started_;  // auto-reset
+  Owned<HANDLE, CloseHandle> quit_;          // manual-reset
   DWORD caller_ = 0;
   volatile LONG call_under_way_ = 0;
   Ending ending_;

@@ -1,21 +1,17 @@
 #include "registry/reg.h"
 
 #include <array>
-#include <memory>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "failure/failure.h"
+#include "owned.h"
 #include "resources/program.h"
 
 namespace reg {
 namespace {
 
-struct KeyCloser {
-  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using UniqueKey = Owned<HKEY, RegCloseKey>;
 
 const std::array<std::pair<std::wstring_view, HKEY>, 7> kRootKeys{{
     {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},

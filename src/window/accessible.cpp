@@ -3,6 +3,7 @@
 #include <oleacc.h>
 #include <wrl/client.h>
 
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -238,7 +239,8 @@ LRESULT CALLBACK AccessibleControlProcedure(HWND control, UINT message, WPARAM w
     }
   } else if (message == WM_NCDESTROY) {
     SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    delete static_cast<const SetUp*>(RemovePropW(control, kSetUpProperty));
+    const std::unique_ptr<const SetUp> gone{
+        static_cast<const SetUp*>(RemovePropW(control, kSetUpProperty))};
   }
   return CallWindowProcW(original, control, message, wparam, lparam);
 }
@@ -246,16 +248,16 @@ LRESULT CALLBACK AccessibleControlProcedure(HWND control, UINT message, WPARAM w
 }  // namespace
 
 bool MakeAccessible(HWND control, AccessibleKind kind, const wchar_t* name) {
-  auto* set_up = new (std::nothrow) SetUp{nullptr, kind, name};
-  if (set_up == nullptr || !SetPropW(control, kSetUpProperty, set_up)) {
-    delete set_up;
+  std::unique_ptr<SetUp> set_up{new (std::nothrow) SetUp{nullptr, kind, name}};
+  if (!set_up || !SetPropW(control, kSetUpProperty, set_up.get())) {
     return false;
   }
   set_up->original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
       control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AccessibleControlProcedure)));
   if (set_up->original == nullptr) {
-    delete static_cast<SetUp*>(RemovePropW(control, kSetUpProperty));
+    RemovePropW(control, kSetUpProperty);
     return false;
   }
+  set_up.release();  // the control's property holds it until WM_NCDESTROY
   return true;
 }

@@ -5,11 +5,9 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
-
 #include "color/apply.h"
 #include "messenger/messenger_link.h"
+#include "owned.h"
 #include "window/look.h"
 
 class Form1 final : public ChannelControls {
@@ -37,7 +35,7 @@ class Form1 final : public ChannelControls {
   void SetGreen(std::int16_t green) override;
 
  private:
-  using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
+  using UniqueBrush = Owned<HBRUSH, DeleteObject>;
 
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   // window is the handle the system passed in: window_ is already null

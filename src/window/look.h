@@ -4,20 +4,15 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
 #include <vector>
 
+#include "owned.h"
 #include "window/dpi.h"
 
 // Makes the design's controls in window, each answering a screen reader
 // with what it is: the bars by their labels and numbers, the sample text by
 // a name of its own, "Change" as the button it acts as. Throws Failure.
 void CreateControls(HWND window);
-
-struct GdiDeleter {
-  void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
-};
 
 class Form1Look {
  public:
@@ -43,11 +38,8 @@ class Form1Look {
   SIZE DesignFrame(HWND window, UINT dpi) const;
 
  private:
-  using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
-  struct IconDeleter {
-    void operator()(HICON icon) const noexcept { DestroyIcon(icon); }
-  };
-  using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+  using UniqueFont = Owned<HFONT, DeleteObject>;
+  using UniqueIcon = Owned<HICON, DestroyIcon>;
 
   void ShowIcons(HWND window, UINT dpi);
 
