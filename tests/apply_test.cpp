@@ -1,5 +1,7 @@
 // "Change": what is stored where, what the boxes say, what waits for an
 // apply, and how trouble with the messenger is met.
+#include <sddl.h>
+
 #include "support/program_test.h"
 
 INSTANTIATE_TEST_SUITE_P(x64, MessengerTest, testing::Values(kX64));
@@ -9,6 +11,19 @@ INSTANTIATE_TEST_SUITE_P(x64_beside_32bit_messenger, MessengerTest,
                          testing::Values(Pairing{kX64.tintwell, kX86.standin, kX64.planted}));
 
 namespace {
+
+// Gives the key below HKEY_CURRENT_USER an access list that lets everyone
+// read it, change that list and delete it, but not write to it.
+void LetNobodyWrite(const std::wstring& key) {
+  HKEY opened = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, WRITE_DAC, &opened), ERROR_SUCCESS);
+  PSECURITY_DESCRIPTOR read_only = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:(A;;KRSDWD;;;WD)", SDDL_REVISION_1, &read_only, nullptr));
+  EXPECT_EQ(RegSetKeySecurity(opened, DACL_SECURITY_INFORMATION, read_only), ERROR_SUCCESS);
+  LocalFree(read_only);
+  RegCloseKey(opened);
+}
 
 // Exact white loses one step of green, and the preview with it, before the
 // slow messenger is even asked. The click, from another program, is answered
@@ -64,6 +79,7 @@ TEST_P(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
   ASSERT_NE(Start(), nullptr);
   Drive(design::kRed, {}, 1);
   const std::wstring missing = UniqueName(L"missing@example.com");
+  const std::wstring locked = UniqueName(L"locked@example.com");
   const std::wstring long_name(300, L'x');
   auto refused = [this](const std::wstring& name, const std::wstring& reason) {
     return Box(L"The color was not changed for " + name + L".\n\n" + reason);
@@ -80,6 +96,8 @@ TEST_P(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
       {missing, refused(missing,
                         L"This account has no messenger settings on this computer yet. "
                         L"Sign in once with the messenger, then try again.")},
+      {locked, refused(locked, L"Its settings could not be opened: " +
+                                   SystemDescription(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)))},
       {long_name, refused(long_name,
                           L"The sign-in name is longer than the 255 characters that "
                           L"can name the account's settings.")},
@@ -96,6 +114,9 @@ TEST_P(WindowTest, NamesThatCouldSteerTheWriteElsewhereWriteNowhereElse) {
     names_.push_back(name);
     if (name == missing) {
       ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, AccountKey(missing).c_str()), ERROR_SUCCESS);
+    }
+    if (name == locked) {
+      LetNobodyWrite(AccountKey(locked));
     }
     const std::vector<std::wstring> before = Snapshot(L"Software\\Microsoft\\MSNMessenger");
     ClickChange();

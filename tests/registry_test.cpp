@@ -51,6 +51,10 @@ TEST(SplitRegistryPath, CutsAtTheFirstBackslashOrShowsTheFormatBox) {
 TEST(WriteBinaryValue, StoresOneByteACharacterInAKeyThatExistsAndNowhereElse) {
   const std::wstring key = L"Software\\TintwellTests\\" + UniqueName(L"key");
   const std::wstring path_prefix = L"HKEY_CURRENT_USER\\" + key + L"\\";
+  const AtEnd removed{[&key] {
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TintwellTests");
+  }};
   MessageBoxWatcher boxes;
   ASSERT_EQ(
       RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\Anna").c_str(), L"IM Color", REG_SZ, L"red", 8),
@@ -81,8 +85,6 @@ TEST(WriteBinaryValue, StoresOneByteACharacterInAKeyThatExistsAndNowhereElse) {
   if (GetACP() == 1252) {
     EXPECT_EQ(reg::ToAnsiExactly(L"o'neil+caf\xE9"), "o'neil+caf\xE9");
   }
-  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TintwellTests");
 }
 
 }  // namespace

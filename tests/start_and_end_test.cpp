@@ -6,6 +6,42 @@
 
 namespace {
 
+// A window of the test's own in the foreground hears of any window that is
+// shown and activated, if only for a moment that no look at the screen
+// would catch: it loses the activation.
+class ForegroundKeeper {
+ public:
+  ForegroundKeeper() {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = &Procedure;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"ForegroundKeeper";
+    RegisterClassW(&window_class);
+    window_ = CreateWindowExW(0, window_class.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 900, 700,
+                              50, 50, nullptr, nullptr, window_class.hInstance, nullptr);
+    SetForegroundWindow(window_);
+    lost_ = !Kept();
+  }
+  ~ForegroundKeeper() { DestroyWindow(window_); }
+  // Whether it has held the foreground all along, once what was sent to it has come.
+  bool Kept() {
+    for (const ULONGLONG end = GetTickCount64() + 300; GetTickCount64() < end; Sleep(10)) {
+      for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+        DispatchMessageW(&message);
+      }
+    }
+    return !lost_ && GetForegroundWindow() == window_;
+  }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    lost_ |= message == WM_ACTIVATE && LOWORD(wparam) == WA_INACTIVE;
+    return DefWindowProcW(window, message, wparam, lparam);
+  }
+  static inline bool lost_ = false;
+  HWND window_ = nullptr;
+};
+
 // Stores value (removes it, for REG_NONE) as the "IM Color" of the account
 // named, making its key where need be.
 void StoreFor(const std::wstring& name, DWORD type, const std::vector<BYTE>& value) {
@@ -84,28 +120,37 @@ TEST_P(WindowTest, AnythingButItsOwnRecordOpensAtBlackWithoutAWord) {
 // and a close that comes while it is open waits until it has been read.
 TEST_P(MessengerTest, WithoutAMessengerOnlyTheErrorBoxIsShown) {
   RegisterMessenger(false);
-  bool read = false;
-  EXPECT_EQ(Start([&read](const SeenBox&) {
-              PostMessageW(FindWindowW(Form1::kWindowClass, nullptr), WM_CLOSE, 0, 0);
-              Sleep(300);
-              read = FindWindowW(L"#32770", L"Error") != nullptr;
-              return IDOK;
-            }),
-            nullptr);
-  EXPECT_TRUE(read) << "the box went before it was read";
-  EXPECT_EQ(tintwell_->WaitForExit(10000), 2);
-  EXPECT_EQ(Boxes(1), (std::vector{SeenBox{L"Error",
-                                           L"Please log-in to MSN 6 before using this "
-                                           L"program",
-                                           L"critical", 1}}));
+  for (const bool closed_meanwhile : {false, true}) {
+    SCOPED_TRACE(closed_meanwhile ? "closed while the box is open" : "the box read");
+    bool read = false;
+    EXPECT_EQ(Start([&](const SeenBox&) {
+                if (closed_meanwhile) {
+                  PostMessageW(FindWindowW(Form1::kWindowClass, nullptr), WM_CLOSE, 0, 0);
+                }
+                Sleep(300);
+                read = FindWindowW(L"#32770", L"Error") != nullptr;
+                return IDOK;
+              }),
+              nullptr);
+    EXPECT_TRUE(read) << "the box went before it was read";
+    EXPECT_EQ(tintwell_->WaitForExit(10000), 2);
+    EXPECT_EQ(Boxes(1), (std::vector{SeenBox{L"Error",
+                                             L"Please log-in to MSN 6 before using this "
+                                             L"program",
+                                             L"critical", 1}}));
+  }
 }
 
-// A close sent while the messenger is reached waits for the start to end:
-// the window is never shown, and no subscription is left.
+// A close sent while the messenger is reached is answered at once and waits
+// in the window's queue: still there when the start is over, it ends the
+// start, the window is never shown, and no subscription is left.
 TEST_P(MessengerTest, ACloseDuringTheStartEndsItBeforeTheWindowIsShown) {
   Messenger(L"delay:1500");
+  ForegroundKeeper foreground;
+  ASSERT_TRUE(foreground.Kept());
   EXPECT_EQ(Start({}, [](HWND hidden) { Ask(hidden, WM_CLOSE, 0, 0); }), nullptr);
   EXPECT_EQ(tintwell_->WaitForExit(10000), 0);
+  EXPECT_TRUE(foreground.Kept()) << "the window was shown, if only for a moment";
   EXPECT_EQ(StandinMessenger::Control(L"subscribed"), 1);
   EXPECT_TRUE(Boxes(0).empty());
 }
@@ -173,10 +218,18 @@ TEST_P(WindowTest, NoDllIsLoadedFromTheProgramsFolder) {
   const std::wstring folder = temp + UniqueName(L"Downloads");
   const std::wstring planted = folder + L"\\uxtheme.dll";
   tintwell_path_ = folder + L"\\Tintwell.exe";
+  const wchar_t settings[] = L"Software\\Wine\\AppDefaults\\Tintwell.exe";
+  const AtEnd removed{[&] {
+    tintwell_.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, settings);
+    for (const std::wstring& file : {tintwell_path_, planted, MarkOf(planted)}) {
+      DeleteFileW(file.c_str());
+    }
+    RemoveDirectoryW(folder.c_str());
+  }};
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   EXPECT_TRUE(CopyFileW(GetParam().tintwell.c_str(), tintwell_path_.c_str(), TRUE));
   EXPECT_TRUE(CopyFileW(GetParam().planted.c_str(), planted.c_str(), TRUE));
-  const wchar_t settings[] = L"Software\\Wine\\AppDefaults\\Tintwell.exe";
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (settings + std::wstring{L"\\DllOverrides"}).c_str(),
                             L"uxtheme", REG_SZ, L"native,builtin", 30),
             ERROR_SUCCESS);
@@ -189,12 +242,6 @@ TEST_P(WindowTest, NoDllIsLoadedFromTheProgramsFolder) {
   const std::vector<SeenBox> told = Boxes(2, 500);
   ASSERT_EQ(told.size(), 1u);
   EXPECT_TRUE(told[0].text.starts_with(L"Run-time error 0x")) << told[0].text;
-  tintwell_.reset();
-  EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, settings), ERROR_SUCCESS);
-  for (const std::wstring& file : {tintwell_path_, planted, MarkOf(planted)}) {
-    DeleteFileW(file.c_str());
-  }
-  EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 
 namespace {
 
-// Tab visits the bars and the text but never a label. A screen reader names
-// each bar after the text just before it: its label.
+// Tab visits the bars and the text but never a label, and after a visit to
+// another window the focus is back where the user left it. A screen reader
+// names each bar after the text just before it: its label.
 TEST_P(WindowTest, TabVisitsTheBarsAndTheTextButNoLabel) {
   ASSERT_NE(Start(), nullptr);
   POINT background{2, 2};  // a click there gives the window the keyboard, not a control
@@ -27,12 +28,28 @@ TEST_P(WindowTest, TabVisitsTheBarsAndTheTextButNoLabel) {
                                    {design::kBlue, design::kLabel3}}) {
     EXPECT_EQ(GetWindow(Control(bar), GW_HWNDPREV), Control(label)) << bar;
   }
+  PressKeys({L"Tab"});
+  const HWND other =
+      CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE | WS_BORDER, 700, 600,
+                      120, 80, nullptr, nullptr, nullptr, nullptr);
+  const AtEnd destroyed{[other] { DestroyWindow(other); }};
+  ClickAt({760, 640});
+  auto foreground = [] {  // once this thread has taken its own input in
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+      DispatchMessageW(&message);
+    }
+    return GetForegroundWindow();
+  };
+  EXPECT_EQ(Settled(foreground, other), other);
+  ClickAt(background);
+  EXPECT_EQ(Settled(focus, Control(design::kGreen)), Control(design::kGreen));
 }
 
 // Arrows, trough keys, the ends of the bars and a dragged thumb, once
 // released, give exactly the chosen colour, which the preview shows (the
 // edit box's own colour until the first change); a step past either end
-// changes nothing. Enter stores the colour, for those who use no mouse.
+// changes nothing. Enter stores the colour, from a bar or from the sample
+// text, for those who use no mouse.
 TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
   ASSERT_NE(Start(), nullptr);
   ExpectPreview(Rgb(0, 0, 0));
@@ -67,6 +84,8 @@ TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
   ExpectPreview(Rgb(255, 29, released_at));
   PressKeys({L"Return"});
   EXPECT_EQ(Boxes(1), std::vector<SeenBox>{Done()});
+  PressKeys({L"Tab", L"Return"});
+  EXPECT_EQ(Boxes(2), std::vector<SeenBox>(2, Done()));
   EXPECT_EQ(StoredColor(), (std::vector<BYTE>{255, 29, static_cast<BYTE>(released_at), 0}));
 }
 

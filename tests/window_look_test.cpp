@@ -27,7 +27,8 @@ std::vector<DWORD> IconsGiven(HWND window) {
 // The window and its controls where the design puts them, and "Change" in
 // bold MS Sans Serif 8.25 pt, at the scale of the session it starts in: run
 // in a session at 96 DPI and in one at 144. The caption is the program's
-// title and a credit.
+// title and a credit; the version record, what Windows shows for the running
+// program, has the project's version.
 TEST_P(WindowTest, OpensAtTheScaleOfTheSession) {
   wchar_t session_dpi[8] = L"0";
   GetEnvironmentVariableW(L"TINTWELL_SESSION_DPI", session_dpi, 8);
@@ -39,16 +40,47 @@ TEST_P(WindowTest, OpensAtTheScaleOfTheSession) {
   GetWindowTextW(window_, caption, 128);
   EXPECT_TRUE(std::wstring{caption}.starts_with(L"Tintwell - ")) << caption;
   EXPECT_GT(std::wstring{caption}.size(), 12u) << "no credit after the title";
+  std::vector<BYTE> record(GetFileVersionInfoSizeW(tintwell_path_.c_str(), nullptr));
+  ASSERT_TRUE(GetFileVersionInfoW(tintwell_path_.c_str(), 0, static_cast<DWORD>(record.size()),
+                                  record.data()));
+  VS_FIXEDFILEINFO* numbers = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&numbers), &size));
+  const DWORD major_minor = MAKELONG(TINTWELL_VERSION_MINOR, TINTWELL_VERSION_MAJOR);
+  const DWORD patch_tweak = MAKELONG(TINTWELL_VERSION_TWEAK, TINTWELL_VERSION_PATCH);
+  EXPECT_EQ((std::vector<DWORD>{numbers->dwFileVersionMS, numbers->dwFileVersionLS,
+                                numbers->dwProductVersionMS, numbers->dwProductVersionLS}),
+            (std::vector<DWORD>{major_minor, patch_tweak, major_minor, patch_tweak}))
+      << "file and product version, major.minor then patch.tweak";
+  for (const auto& [field, text] : {std::pair{L"FileDescription", L"Tintwell"},
+                                    {L"ProductName", L"Tintwell"},
+                                    {L"FileVersion", L"1.00"}}) {
+    wchar_t* value = nullptr;
+    const std::wstring path = L"\\StringFileInfo\\040904B0\\" + std::wstring{field};
+    ASSERT_TRUE(
+        VerQueryValueW(record.data(), path.c_str(), reinterpret_cast<void**>(&value), &size))
+        << testing::PrintToString(field);
+    EXPECT_STREQ(value, text);
+  }
 }
 
-// A new scale as Windows 8.1 tells it (the old frame scaled), fitted to the
-// design; then one as Windows 10 1703 and later tell it: the frame for it
-// asked for first, then suggested, and taken as it is. The caption's and the
-// taskbar's icons are then loaded again for their sizes at the new scale.
+// A new scale as Windows 8.1 tells it (the old frame scaled) while the slow
+// messenger is asked at the start, before the window has its controls: it
+// opens at that scale, fitted to the design. Then one as Windows 10 1703 and
+// later tell it: the frame for it asked for first, then suggested, and taken
+// as it is. The caption's and the taskbar's icons are then loaded again for
+// their sizes at the new scale.
 TEST_P(WindowTest, ANewScaleIsTakenAsWindowsTellsItWithItsIcons) {
-  ASSERT_NE(Start(), nullptr);
-  SendWithData(0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(120, 120), RECT{40, 30, 500, 300});
+  Messenger(L"delay:1500");
+  ASSERT_NE(
+      Start(
+          {},
+          [this](HWND) {
+            SendWithData(0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(120, 120), RECT{40, 30, 500, 300});
+          }),
+      nullptr);
   ExpectDesignAt(120);
+  Messenger(L"delay:0");
   const SIZE frame = SendWithData(0x02E4 /* WM_GETDPISCALEDSIZE */, 144, SIZE{});
   const RECT suggested{40, 30, 40 + frame.cx, 30 + frame.cy};
   SendWithData(0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), suggested);

@@ -210,16 +210,22 @@ class ProgramTest : public testing::TestWithParam<Pairing> {
     return Box(L"Color has been changed for " + (name.empty() ? account_ : name), L"information",
                L"Done !");
   }
+  // The system's description of the code, as the program quotes it.
+  static std::wstring SystemDescription(DWORD code) {
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                   text, 512, nullptr);
+    std::wstring description = text;
+    description.erase(description.find_last_not_of(L"\r\n ") + 1);
+    return description;
+  }
   // The box in which the program ends after a failure: the description
   // given, or else the system's for the code, and the note.
   SeenBox FatalBox(DWORD code, std::wstring description = {}, const std::wstring& note = {}) const {
-    wchar_t text[512] = {};
     if (description.empty()) {
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                     text, 512, nullptr);
-      description = text;
-      description.erase(description.find_last_not_of(L"\r\n ") + 1);
+      description = SystemDescription(code);
     }
+    wchar_t text[16] = {};
     wsprintfW(text, L"0x%08lX", code);
     return Box(L"Run-time error " + std::wstring{text} + L":\n\n" + description + note +
                L"\n\nTintwell will now close.");

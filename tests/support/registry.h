@@ -4,8 +4,23 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
+
+// Undoes what a test made in the prefix (keys, files) when it goes out of
+// scope: also when an assertion has stopped the test half-way.
+class AtEnd {
+ public:
+  explicit AtEnd(std::function<void()> undo) : undo_(std::move(undo)) {}
+  ~AtEnd() { undo_(); }
+  AtEnd(const AtEnd&) = delete;
+  AtEnd& operator=(const AtEnd&) = delete;
+
+ private:
+  std::function<void()> undo_;
+};
 
 // base made unique to this run, so that a test can remove what it made.
 std::wstring UniqueName(const std::wstring& base);
