@@ -24,18 +24,23 @@ qemu_oldest=8.1
 
 export DEBIAN_FRONTEND=noninteractive
 
+# Fails, saying what is needed and how to get it, unless changes can be made.
+can_change() {
+  [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null && return 0
+  echo "error: $1 needs root, and sudo is missing: run 'bash scripts/install-deps.sh' as root, then this again" >&2
+  exit 1
+}
+
 # Each change to the machine is named before it is made: "change WHAT CMD...".
 change() {
   local what=$1
   shift
+  can_change "$what"
   echo "install-deps: this changes the machine: $what"
   if [ "$(id -u)" -eq 0 ]; then
     "$@"
-  elif command -v sudo >/dev/null; then
-    sudo DEBIAN_FRONTEND=noninteractive "$@"
   else
-    echo "error: $what needs root, and sudo is missing: run 'bash scripts/install-deps.sh' as root, then this again" >&2
-    exit 1
+    sudo DEBIAN_FRONTEND=noninteractive "$@"
   fi
 }
 
@@ -89,6 +94,7 @@ for package in "${packages[@]}"; do
   installed "$package" || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then
+  can_change "installing ${missing[*]}"
   update_indexes
   install_packages "${missing[@]}"
 fi
