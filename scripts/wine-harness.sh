@@ -9,9 +9,9 @@
 #
 # Each NAME has its own prefix, X display and Wine server, so that the tests,
 # the demo and the benchmarks can run side by side and never touch each
-# other's. The DPI is the session's, as on Windows, where a new scale takes
-# effect at the next sign-in (so does it in Wine 10): a harness started at
-# another DPI than its prefix had last starts a new session at it. The prefix runs 32-bit programs too (Wine's 32-bit side
+# other's. The DPI is the session's (docs/building-and-testing.md says why):
+# a harness started at another DPI than its prefix had last starts a new
+# session at it. The prefix runs 32-bit programs too (Wine's 32-bit side
 # must be installed). Inside a session, a run or session of the same NAME
 # for any build tree uses the session's harness. A harness is started by the first session or run that
 # needs it and stopped by that same one, also on Ctrl+C (pressed once or
