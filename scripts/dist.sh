@@ -23,12 +23,15 @@ fail() {
   exit 1
 }
 
+# A refused run leaves no zip behind, not even an earlier one.
+rm -rf "$root/dist"
+
 commit=$(git -C "$root" rev-parse HEAD 2>/dev/null) || fail "$root is not a git checkout"
 stamp=$(git -C "$root" log -1 --format=%ct)
 changes=$(git -C "$root" status --porcelain)
 if [ -n "$changes" ]; then
   $allow_uncommitted || fail "the tree has changes that are not committed (git status); commit them, or run make dist ALLOW_UNCOMMITTED=1"
-  commit="$commit, with changes that were not committed"
+  commit="$commit (with changes that were not committed)"
 fi
 exes=("$root/build/x86/src/Tintwell.exe" "$root/build/x64/src/Tintwell.exe")
 bash "$root/scripts/check-shipped.sh" "${exes[@]}" >/dev/null || fail "a program may not ship (above)"
@@ -39,7 +42,6 @@ if [ "$(cat "$root/build/x86/version.txt")" != "$version" ]; then
 fi
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-rm -rf "$root/dist"
 mkdir -p "$root/dist"
 # The compiler that built an architecture's tree: its Debian package and
 # version, and the release it comes from.
