@@ -21,6 +21,8 @@ import capstone
 import pefile
 from capstone import x86
 
+from pe_checks import judge
+
 MMX = {x86.X86_GRP_MMX, x86.X86_GRP_3DNOW}
 SSE = {x86.X86_GRP_SSE1, x86.X86_GRP_SSE2, x86.X86_GRP_SSE3, x86.X86_GRP_SSSE3, x86.X86_GRP_SSE41,
        x86.X86_GRP_SSE42, x86.X86_GRP_SSE4A, x86.X86_GRP_AES, x86.X86_GRP_PCLMUL, x86.X86_GRP_SHA}
@@ -92,19 +94,7 @@ def main(arguments):
     if not arguments:
         print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
-    failed = False
-    for path in arguments:
-        try:
-            problems = check(path)
-        except (OSError, pefile.PEFormatError) as error:
-            reason = getattr(error, "value", None) or getattr(error, "strerror", None) or error
-            print(f"{os.path.basename(path)}: cannot be read as a PE file: {reason}", file=sys.stderr)
-            failed = True
-            continue
-        for problem in problems:
-            print(f"  {os.path.basename(path)} {problem}", file=sys.stderr)
-        failed = failed or bool(problems)
-    return 1 if failed else 0
+    return judge(arguments, check)
 
 
 if __name__ == "__main__":

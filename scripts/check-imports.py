@@ -20,6 +20,8 @@ import sys
 
 import pefile
 
+from pe_checks import judge
+
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll", "oleaut32.dll",
     "msvcrt.dll", "comctl32.dll", "uxtheme.dll", "shell32.dll", "version.dll", "oleacc.dll",
@@ -158,19 +160,7 @@ def main(arguments):
     if not arguments:
         print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
-    failed = False
-    for path in arguments:
-        try:
-            found = list(problems(path, allowed))
-        except (OSError, pefile.PEFormatError) as error:
-            reason = getattr(error, "value", None) or getattr(error, "strerror", None) or error
-            print(f"{os.path.basename(path)}: cannot be read as a PE file: {reason}", file=sys.stderr)
-            failed = True
-            continue
-        for problem in found:
-            print(f"  {problem}", file=sys.stderr)
-        failed = failed or bool(found)
-    return 1 if failed else 0
+    return judge(arguments, lambda path: problems(path, allowed))
 
 
 if __name__ == "__main__":

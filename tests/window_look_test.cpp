@@ -72,13 +72,10 @@ TEST_P(WindowTest, OpensAtTheScaleOfTheSession) {
 // their sizes at the new scale.
 TEST_P(WindowTest, ANewScaleIsTakenAsWindowsTellsItWithItsIcons) {
   Messenger(L"delay:1500");
-  ASSERT_NE(
-      Start(
-          {},
-          [this](HWND) {
-            SendWithData(0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(120, 120), RECT{40, 30, 500, 300});
-          }),
-      nullptr);
+  auto rescale = [this](HWND) {
+    SendWithData(0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(120, 120), RECT{40, 30, 500, 300});
+  };
+  ASSERT_NE(Start({}, rescale), nullptr);
   ExpectDesignAt(120);
   Messenger(L"delay:0");
   const SIZE frame = SendWithData(0x02E4 /* WM_GETDPISCALEDSIZE */, 144, SIZE{});
