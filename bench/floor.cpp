@@ -2,9 +2,10 @@
 // avoid. It joins the apartment, creates the messenger object and subscribes,
 // makes a window of the same size with the same controls, fonts and icons,
 // reads the sign-in name and the account's stored colour and sets the bars to
-// it, and shows the window, a bar holding the keyboard focus; a click on the Change label reads
-// the sign-in name twice, opens, sets and closes the value once and shows one
-// box. No checks, no layout logic, no preview, no watch over the messenger.
+// it, and shows the window, a bar holding the keyboard focus; a click on the
+// Change label reads the sign-in name twice, opens, sets and closes the value
+// once and shows one box. No checks, no layout logic, no preview, no watch
+// over the messenger.
 #include <windows.h>
 #include <ocidl.h>
 #include <wrl/client.h>

@@ -6,42 +6,6 @@
 
 namespace {
 
-// A window of the test's own in the foreground hears of any window that is
-// shown and activated, if only for a moment that no look at the screen
-// would catch: it loses the activation.
-class ForegroundKeeper {
- public:
-  ForegroundKeeper() {
-    WNDCLASSW window_class{};
-    window_class.lpfnWndProc = &Procedure;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.lpszClassName = L"ForegroundKeeper";
-    RegisterClassW(&window_class);
-    window_ = CreateWindowExW(0, window_class.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 900, 700,
-                              50, 50, nullptr, nullptr, window_class.hInstance, nullptr);
-    SetForegroundWindow(window_);
-    lost_ = !Kept();
-  }
-  ~ForegroundKeeper() { DestroyWindow(window_); }
-  // Whether it has held the foreground all along, once what was sent to it has come.
-  bool Kept() {
-    for (const ULONGLONG end = GetTickCount64() + 300; GetTickCount64() < end; Sleep(10)) {
-      for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
-        DispatchMessageW(&message);
-      }
-    }
-    return !lost_ && GetForegroundWindow() == window_;
-  }
-
- private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    lost_ |= message == WM_ACTIVATE && LOWORD(wparam) == WA_INACTIVE;
-    return DefWindowProcW(window, message, wparam, lparam);
-  }
-  static inline bool lost_ = false;
-  HWND window_ = nullptr;
-};
-
 // Stores value (removes it, for REG_NONE) as the "IM Color" of the account
 // named, making its key where need be.
 void StoreFor(const std::wstring& name, DWORD type, const std::vector<BYTE>& value) {

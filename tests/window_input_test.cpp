@@ -29,18 +29,8 @@ TEST_P(WindowTest, TabVisitsTheBarsAndTheTextButNoLabel) {
     EXPECT_EQ(GetWindow(Control(bar), GW_HWNDPREV), Control(label)) << bar;
   }
   PressKeys({L"Tab"});
-  const HWND other =
-      CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE | WS_BORDER, 700, 600,
-                      120, 80, nullptr, nullptr, nullptr, nullptr);
-  const AtEnd destroyed{[other] { DestroyWindow(other); }};
-  ClickAt({760, 640});
-  auto foreground = [] {  // once this thread has taken its own input in
-    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
-      DispatchMessageW(&message);
-    }
-    return GetForegroundWindow();
-  };
-  EXPECT_EQ(Settled(foreground, other), other);
+  ForegroundKeeper other;
+  ASSERT_TRUE(other.Kept());
   ClickAt(background);
   EXPECT_EQ(Settled(focus, Control(design::kGreen)), Control(design::kGreen));
 }

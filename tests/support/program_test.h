@@ -44,6 +44,46 @@ auto Settled(Read read, const decltype(read())& expected) {
   return value;
 }
 
+// A window of the test's own that takes the foreground, as another program's
+// would. It hears of any window that is shown and activated meanwhile, if
+// only for a moment that no look at the screen would catch: it loses the
+// activation.
+class ForegroundKeeper {
+ public:
+  ForegroundKeeper() {
+    lost_ = false;
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = &Procedure;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"ForegroundKeeper";
+    RegisterClassW(&window_class);  // fails harmlessly for the second keeper
+    window_ = CreateWindowExW(0, window_class.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 900, 700,
+                              50, 50, nullptr, nullptr, window_class.hInstance, nullptr);
+    SetForegroundWindow(window_);
+  }
+  ~ForegroundKeeper() { DestroyWindow(window_); }
+  ForegroundKeeper(const ForegroundKeeper&) = delete;
+  ForegroundKeeper& operator=(const ForegroundKeeper&) = delete;
+
+  // Whether it has held the foreground all along, once what was sent to it has come.
+  bool Kept() {
+    for (const ULONGLONG end = GetTickCount64() + 300; GetTickCount64() < end; Sleep(10)) {
+      for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+        DispatchMessageW(&message);
+      }
+    }
+    return !lost_ && GetForegroundWindow() == window_;
+  }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    lost_ |= message == WM_ACTIVATE && LOWORD(wparam) == WA_INACTIVE;
+    return DefWindowProcW(window, message, wparam, lparam);
+  }
+  static inline bool lost_ = false;
+  HWND window_ = nullptr;
+};
+
 // Tintwell, the messenger it runs beside, and a DLL that leaves a mark when
 // loaded, each of the architecture named.
 struct Pairing {

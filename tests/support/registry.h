@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-// Undoes what a test made in the prefix (keys, files) when it goes out of
-// scope: also when an assertion has stopped the test half-way.
+// Undoes what a test made (keys, files) when it goes out of scope: also when
+// an assertion has stopped the test half-way.
 class AtEnd {
  public:
   explicit AtEnd(std::function<void()> undo) : undo_(std::move(undo)) {}
