@@ -1,6 +1,8 @@
 // Keys, clicks and drags, as the X server gives them: where the focus goes,
 // where the bars go, what the preview shows and when.
 #include "support/program_test.h"
+#include "window/automation_ids.h"
+#include "window/function_in.h"
 
 namespace {
 
@@ -77,6 +79,53 @@ TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
   PressKeys({L"Tab", L"Return"});
   EXPECT_EQ(Boxes(2), std::vector<SeenBox>(2, Done()));
   EXPECT_EQ(StoredColor(), (std::vector<BYTE>{255, 29, static_cast<BYTE>(released_at), 0}));
+}
+
+// What a UI Automation client in another process reads of each control,
+// through UI Automation's own client calls: its type (50015 Slider, 50004
+// Edit, 50000 Button), name, whether the focus can reach it, its key. Wine
+// carries these across; none of its releases has the client calls that
+// reach a pattern (accessible_test.cpp calls those in-process).
+TEST_P(WindowTest, UiAutomationClientsElsewhereReadSlidersTheSampleAndAButton) {
+  ASSERT_NE(Start(), nullptr);
+  ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  const HMODULE core = LoadLibraryW(L"uiautomationcore.dll");
+  using NodeFunction = HRESULT(WINAPI*)(HWND, HANDLE*);
+  using PropertyFunction = HRESULT(WINAPI*)(HANDLE, PROPERTYID, VARIANT*);
+  using ReleaseFunction = BOOL(WINAPI*)(HANDLE);
+  const auto node_from_handle = FunctionIn<NodeFunction>(core, "UiaNodeFromHandle");
+  const auto property_value = FunctionIn<PropertyFunction>(core, "UiaGetPropertyValue");
+  const auto release = FunctionIn<ReleaseFunction>(core, "UiaNodeRelease");
+  ASSERT_TRUE(node_from_handle && property_value && release);
+  auto read = [&](int id) {
+    HANDLE node = nullptr;
+    if (FAILED(node_from_handle(Control(id), &node))) {
+      return std::wstring{L"(no element)"};
+    }
+    std::wstring seen;
+    for (const PROPERTYID property :
+         {uia::kControlTypeProperty, uia::kNameProperty, uia::kIsKeyboardFocusableProperty,
+          uia::kAcceleratorKeyProperty}) {
+      VARIANT value{};
+      property_value(node, property, &value);
+      seen += value.vt == VT_I4     ? std::to_wstring(value.lVal)
+              : value.vt == VT_BSTR ? std::wstring{value.bstrVal}
+              : value.vt == VT_BOOL ? std::wstring{value.boolVal ? L"focusable" : L"unfocusable"}
+                                    : std::wstring{L"-"};
+      seen += L"/";
+      VariantClear(&value);
+    }
+    release(node);
+    return seen;
+  };
+  for (const auto& [id, expected] : {std::pair{design::kRed, L"50015/Red/focusable/-/"},
+                                     {design::kGreen, L"50015/Green/focusable/-/"},
+                                     {design::kBlue, L"50015/Blue/focusable/-/"},
+                                     {design::kText1, L"50004/Sample text/focusable/-/"},
+                                     {design::kLabel4, L"50000/Change/unfocusable/Enter/"}}) {
+    EXPECT_EQ(read(id), expected);
+  }
+  CoUninitialize();
 }
 
 }  // namespace

@@ -1,23 +1,21 @@
 #include "window/accessible.h"
 
-#include <oleacc.h>
+#include <commctrl.h>
 #include <wrl/client.h>
 
 #include <memory>
 #include <new>
 #include <utility>
 
+#include "window/automation.h"
 #include "window/function_in.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr wchar_t kSetUpProperty[] = L"TintwellAccessible";
-
-// What a control was set up with: its own window procedure and the object's kind.
+// What a control was set up with.
 struct SetUp {
-  WNDPROC original;
   AccessibleKind kind;
   const wchar_t* name;
 };
@@ -30,26 +28,47 @@ HRESULT Text(const wchar_t* text, BSTR* out) {
   return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
-bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
+// Whether child names the object itself, read as Microsoft's own objects
+// read it: CHILDID_SELF, also by reference, and an argument left out (as a
+// script client leaves it).
+bool IsSelf(const VARIANT& child) {
+  switch (child.vt) {
+    case VT_BYREF | VT_VARIANT: return child.pvarVal != nullptr && IsSelf(*child.pvarVal);
+    case VT_ERROR: return child.scode == DISP_E_PARAMNOTFOUND;
+    case VT_EMPTY: return true;
+    case VT_I4: return child.lVal == CHILDID_SELF;
+    default: return false;
+  }
+}
 
 // The system's object for the control, with the program's answers where it
-// has them. It holds only the control's handle: a screen reader may keep it
-// after the window is gone, when its own answers fail and the system's say so.
-class ControlAccessible final : public IAccessible {
+// has them, and the system's other interfaces (its window, its children)
+// where it has them. It holds only the control's handle: a client may keep
+// it after the window is gone, when its own answers fail and the system's
+// say so.
+class ControlAccessible final : public IAccessible, public IOleWindow, public IEnumVARIANT {
  public:
-  ControlAccessible(HWND control, const SetUp& set_up, ComPtr<IAccessible> system)
-      : control_(control), kind_(set_up.kind), name_(set_up.name), system_(std::move(system)) {}
+  ControlAccessible(HWND control, const SetUp& set_up, IAccessible* system)
+      : control_(control), kind_(set_up.kind), name_(set_up.name), system_(system) {
+    system_.As(&window_);
+    system_.As(&children_);
+  }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
     if (object == nullptr) {
       return E_POINTER;
     }
-    *object = nullptr;
-    if (id != __uuidof(IUnknown) && id != __uuidof(IDispatch) && id != __uuidof(IAccessible)) {
+    if (id == __uuidof(IUnknown) || id == __uuidof(IDispatch) || id == __uuidof(IAccessible)) {
+      *object = static_cast<IAccessible*>(this);
+    } else if (id == __uuidof(IOleWindow) && window_) {
+      *object = static_cast<IOleWindow*>(this);
+    } else if (id == __uuidof(IEnumVARIANT) && children_) {
+      *object = static_cast<IEnumVARIANT*>(this);
+    } else {
+      *object = nullptr;
       return E_NOINTERFACE;
     }
-    *object = static_cast<IAccessible*>(this);
     AddRef();
     return S_OK;
   }
@@ -107,26 +126,25 @@ class ControlAccessible final : public IAccessible {
     if (!IsSelf(child) || kind_ != AccessibleKind::kChannel) {
       return system_->get_accValue(child, value);
     }
-    SCROLLINFO position{sizeof position, SIF_POS, 0, 0, 0, 0, 0};
-    if (!IsWindow(control_) || !GetScrollInfo(control_, SB_CTL, &position)) {
-      return CO_E_OBJNOTCONNECTED;
-    }
-    wchar_t number[12] = {};
-    wsprintfW(number, L"%d", position.nPos);
-    return Text(number, value);
+    return ChannelText(SIF_POS, L"%d", value);
   }
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
-    return system_->get_accDescription(child, description);
+    // Not the system's words for a scroll bar ("Used to change the
+    // horizontal viewing area"): the range that the value lies in.
+    if (!IsSelf(child) || kind_ != AccessibleKind::kChannel) {
+      return system_->get_accDescription(child, description);
+    }
+    return ChannelText(SIF_RANGE, L"%d to %d", description);
   }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-    if (!IsSelf(child) || kind_ != AccessibleKind::kButton) {
+    if (!IsSelf(child) || kind_ == AccessibleKind::kText) {
       return system_->get_accRole(child, role);
     }
     if (role == nullptr) {
       return E_POINTER;
     }
     role->vt = VT_I4;
-    role->lVal = ROLE_SYSTEM_PUSHBUTTON;
+    role->lVal = kind_ == AccessibleKind::kButton ? ROLE_SYSTEM_PUSHBUTTON : ROLE_SYSTEM_SLIDER;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
@@ -179,14 +197,7 @@ class ControlAccessible final : public IAccessible {
     if (!IsSelf(child) || kind_ != AccessibleKind::kButton) {
       return system_->accDoDefaultAction(child);
     }
-    // Posted, as a click is: the screen reader is answered at once, and the
-    // click is handled from the window's own queue like the user's.
-    const HWND window = IsWindow(control_) ? GetParent(control_) : nullptr;
-    return window != nullptr &&
-                   PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control_), STN_CLICKED),
-                                reinterpret_cast<LPARAM>(control_))
-               ? S_OK
-               : CO_E_OBJNOTCONNECTED;
+    return ClickLater(control_) ? S_OK : CO_E_OBJNOTCONNECTED;
   }
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override {
     return system_->put_accName(child, name);
@@ -195,14 +206,45 @@ class ControlAccessible final : public IAccessible {
     return system_->put_accValue(child, value);
   }
 
+  // IOleWindow
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override { return window_->GetWindow(window); }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter) override {
+    return window_->ContextSensitiveHelp(enter);
+  }
+
+  // IEnumVARIANT
+  HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override {
+    return children_->Next(count, items, fetched);
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override { return children_->Skip(count); }
+  HRESULT STDMETHODCALLTYPE Reset() override { return children_->Reset(); }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override { return children_->Clone(copy); }
+
  private:
   ~ControlAccessible() = default;
+
+  // The bar's position or range (what asks for), written as format says.
+  HRESULT ChannelText(UINT what, const wchar_t* format, BSTR* out) const {
+    SCROLLINFO bar{sizeof bar, what, 0, 0, 0, 0, 0};
+    if (!IsWindow(control_) || !GetScrollInfo(control_, SB_CTL, &bar)) {
+      return CO_E_OBJNOTCONNECTED;
+    }
+    wchar_t text[32] = {};
+    if (what == SIF_POS) {
+      wsprintfW(text, format, bar.nPos);
+    } else {
+      wsprintfW(text, format, bar.nMin, bar.nMax);
+    }
+    return Text(text, out);
+  }
 
   LONG references_ = 1;
   const HWND control_;
   const AccessibleKind kind_;
   const wchar_t* const name_;
   const ComPtr<IAccessible> system_;
+  ComPtr<IOleWindow> window_;
+  ComPtr<IEnumVARIANT> children_;
 };
 
 // The object for a WM_GETOBJECT, or 0 to let the control answer as usual.
@@ -213,51 +255,99 @@ LRESULT AnswerObjectRequest(HWND control, const SetUp& set_up, WPARAM flags) {
   const auto create = FunctionIn<CreateFunction>(library, "CreateStdAccessibleObject");
   const auto lresult = FunctionIn<LresultFunction>(library, "LresultFromObject");
   ComPtr<IAccessible> system;
-  if (create == nullptr || lresult == nullptr ||
-      FAILED(create(control, OBJID_CLIENT, __uuidof(IAccessible), &system))) {
-    return 0;
-  }
   ComPtr<IAccessible> object;
-  object.Attach(new (std::nothrow) ControlAccessible(control, set_up, std::move(system)));
-  if (!object) {
+  if (create == nullptr || lresult == nullptr ||
+      FAILED(create(control, OBJID_CLIENT, __uuidof(IAccessible), &system)) ||
+      FAILED(WrapAccessible(control, set_up.kind, set_up.name, system.Get(), &object))) {
     return 0;
   }
   const LRESULT answer = lresult(__uuidof(IAccessible), flags, object.Get());
   return answer > 0 ? answer : 0;
 }
 
+// The common controls' subclassing, which keeps any other subclass of the
+// control working. comctl32 is loaded at the start (by the name that the
+// manifest redirects to version 6); its functions are found at the first
+// control set up.
+struct Subclassing {
+  using SetFunction = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR);
+  using RemoveFunction = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR);
+  using GetFunction = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
+  using NextFunction = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+  SetFunction set = nullptr;
+  RemoveFunction remove = nullptr;
+  GetFunction get = nullptr;
+  NextFunction next = nullptr;
+};
+Subclassing subclassing;
+constexpr UINT_PTR kSubclassId = 1;
+
 LRESULT CALLBACK AccessibleControlProcedure(HWND control, UINT message, WPARAM wparam,
-                                            LPARAM lparam) {
-  const auto* set_up = static_cast<const SetUp*>(GetPropW(control, kSetUpProperty));
-  if (set_up == nullptr) {
-    return DefWindowProcW(control, message, wparam, lparam);
-  }
-  const WNDPROC original = set_up->original;
-  if (message == WM_GETOBJECT && static_cast<LONG>(lparam) == OBJID_CLIENT) {
-    if (const LRESULT answer = AnswerObjectRequest(control, *set_up, wparam)) {
+                                            LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  const auto* set_up = reinterpret_cast<const SetUp*>(data);
+  if (message == WM_GETOBJECT) {
+    const auto object = static_cast<LONG>(lparam);
+    LRESULT answer = 0;
+    if (object == OBJID_CLIENT) {
+      answer = AnswerObjectRequest(control, *set_up, wparam);
+    } else if (object == uia::kRootObjectId) {
+      answer = AnswerAutomationRequest(control, set_up->kind, set_up->name, wparam, lparam);
+    }
+    if (answer != 0) {
       return answer;
     }
   } else if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    const std::unique_ptr<const SetUp> gone{
-        static_cast<const SetUp*>(RemovePropW(control, kSetUpProperty))};
+    ForgetAutomationAnswers(control);
+    subclassing.remove(control, &AccessibleControlProcedure, kSubclassId);
+    delete set_up;
   }
-  return CallWindowProcW(original, control, message, wparam, lparam);
+  return subclassing.next(control, message, wparam, lparam);
 }
 
 }  // namespace
 
+HRESULT WrapAccessible(HWND control, AccessibleKind kind, const wchar_t* name, IAccessible* system,
+                       IAccessible** wrapped) {
+  if (system == nullptr || wrapped == nullptr) {
+    return E_POINTER;
+  }
+  *wrapped = new (std::nothrow) ControlAccessible(control, {kind, name}, system);
+  return *wrapped == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+void ReportChannelMoved(HWND bar, int from, int to) {
+  DWORD_PTR data = 0;
+  if (subclassing.get != nullptr &&
+      subclassing.get(bar, &AccessibleControlProcedure, kSubclassId, &data)) {
+    const auto& set_up = *reinterpret_cast<const SetUp*>(data);
+    RaiseValueChanged(bar, set_up.kind, set_up.name, from, to);
+  }
+}
+
+bool ClickLater(HWND control) {
+  const HWND window = IsWindow(control) ? GetParent(control) : nullptr;
+  return window != nullptr &&
+         PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), STN_CLICKED),
+                      reinterpret_cast<LPARAM>(control));
+}
+
 bool MakeAccessible(HWND control, AccessibleKind kind, const wchar_t* name) {
-  std::unique_ptr<SetUp> set_up{new (std::nothrow) SetUp{nullptr, kind, name}};
-  if (!set_up || !SetPropW(control, kSetUpProperty, set_up.get())) {
+  if (subclassing.next == nullptr) {
+    const HMODULE comctl32 = GetModuleHandleW(L"comctl32.dll");
+    subclassing = {FunctionIn<Subclassing::SetFunction>(comctl32, "SetWindowSubclass"),
+                   FunctionIn<Subclassing::RemoveFunction>(comctl32, "RemoveWindowSubclass"),
+                   FunctionIn<Subclassing::GetFunction>(comctl32, "GetWindowSubclass"),
+                   FunctionIn<Subclassing::NextFunction>(comctl32, "DefSubclassProc")};
+    if (subclassing.set == nullptr || subclassing.remove == nullptr || subclassing.get == nullptr) {
+      subclassing.next = nullptr;
+    }
+  }
+  std::unique_ptr<SetUp> set_up{new (std::nothrow) SetUp{kind, name}};
+  if (!set_up || subclassing.next == nullptr ||
+      !subclassing.set(control, &AccessibleControlProcedure, kSubclassId,
+                       reinterpret_cast<DWORD_PTR>(set_up.get()))) {
     return false;
   }
-  set_up->original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-      control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AccessibleControlProcedure)));
-  if (set_up->original == nullptr) {
-    RemovePropW(control, kSetUpProperty);
-    return false;
-  }
-  set_up.release();  // the control's property holds it until WM_NCDESTROY
+  set_up.release();  // the subclass holds it until WM_NCDESTROY
   return true;
 }

@@ -6,6 +6,7 @@
 
 #include "failure/failure.h"
 #include "resources/program.h"
+#include "window/accessible.h"
 #include "window/design.h"
 #include "window/dpi.h"
 
@@ -342,9 +343,13 @@ std::int16_t Form1::ChannelValue(int id) const {
 }
 
 void Form1::SetChannelValue(int id, int value) {
+  const int before = ChannelValue(id);
   SCROLLINFO info{sizeof info, SIF_POS, 0, 0, 0, value, 0};
   SetScrollInfo(Control(id), SB_CTL, &info, TRUE);
   if (ChannelValue(id) != value) {
     throw FailureFromHresult(E_FAIL);
+  }
+  if (before != value) {
+    ReportChannelMoved(Control(id), before, value);
   }
 }

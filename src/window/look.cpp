@@ -54,10 +54,11 @@ void CreateControls(HWND window) {
     AccessibleKind kind;
     const wchar_t* name;
   } kSpoken[] = {
-      {design::kRed, AccessibleKind::kChannel, L"R"},
-      {design::kGreen, AccessibleKind::kChannel, L"G"},
-      {design::kBlue, AccessibleKind::kChannel, L"B"},
-      {design::kText1, AccessibleKind::kPlain, L"Sample text"},
+      // The visible label first, then the whole word a listener hears.
+      {design::kRed, AccessibleKind::kChannel, L"Red"},
+      {design::kGreen, AccessibleKind::kChannel, L"Green"},
+      {design::kBlue, AccessibleKind::kChannel, L"Blue"},
+      {design::kText1, AccessibleKind::kText, L"Sample text"},
       {design::kLabel4, AccessibleKind::kButton, nullptr},
   };
   for (const auto& [id, kind, name] : kSpoken) {
