@@ -9,7 +9,8 @@ objects compile for: cmov, fcomi and fcmov are allowed, MMX, SSE and AVX are
 not (XP SP3 also runs on a Pentium MMX, K6 or C3, which lack the first, and
 many lack all of it). An x64 program may use SSE2, which every x64 processor
 has, but no AVX. Every executable section is read with capstone and each
-program's first offending instruction is named with its address.
+program's first offending instruction is named with its address. The
+exception tables that the linker puts at the end of the code are not read.
 
 Debian's python3-capstone serves Debian's own python3, hence the interpreter
 named above.
@@ -54,6 +55,31 @@ def extension(instruction, arch):
     return None
 
 
+def code_end(code, image, width):
+    """Where the code of a section ends: GNU ld's PE script puts the
+    constructor and destructor lists (-1, pointers into the image, 0; twice)
+    after the last function, and the exception tables that follow them are
+    data. The whole section where it has no such lists."""
+    words = [int.from_bytes(code[i:i + width], "little") for i in range(0, len(code) - width + 1, width)]
+    last = (1 << (8 * width)) - 1
+    for start, word in enumerate(words):
+        if word != last:
+            continue
+        at = start
+        for _ in range(2):
+            if at >= len(words) or words[at] != last:
+                break
+            at += 1
+            while at < len(words) and words[at] in image:
+                at += 1
+            if at >= len(words) or words[at] != 0:
+                break
+            at += 1
+        else:
+            return start * width
+    return len(code)
+
+
 def check(path):
     """Problems with the program at path (empty: none), after one line of what was found."""
     pe = pefile.PE(path, fast_load=True)
@@ -68,11 +94,13 @@ def check(path):
     p6 = 0
     problems = []
     base = pe.OPTIONAL_HEADER.ImageBase
+    image = range(base, base + pe.OPTIONAL_HEADER.SizeOfImage)
     for section in pe.sections:
         if not section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]:
             continue
         name = section.Name.rstrip(b"\0").decode("ascii", "replace")
         code = section.get_data()[:section.Misc_VirtualSize]
+        code = code[:code_end(code, image, 8 if arch == "x64" else 4)]
         for instruction in disassembler.disasm(code, base + section.VirtualAddress):
             if instruction.id == 0:  # bytes skipped as data
                 continue

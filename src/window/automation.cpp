@@ -2,7 +2,6 @@
 
 #include <wrl/client.h>
 
-#include <cmath>
 #include <new>
 
 #include "window/design.h"
@@ -160,7 +159,7 @@ class ControlElement final : public IRawElementProviderSimple,
     if (!(value >= bar.nMin && value <= bar.nMax)) {  // NaN too
       return E_INVALIDARG;
     }
-    const auto position = static_cast<WORD>(std::lround(value));
+    const auto position = static_cast<WORD>(value + 0.5);  // the nearest, as value >= 0
     SendMessageW(GetParent(control_), WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, position),
                  reinterpret_cast<LPARAM>(control_));
     return S_OK;
