@@ -227,7 +227,8 @@ class ControlElement final : public IRawElementProviderSimple,
     return IsWindow(control_) && GetScrollInfo(control_, SB_CTL, bar) ? S_OK
                                                                       : uia::kElementNotAvailable;
   }
-  HRESULT Number(UINT what, int SCROLLINFO::*field, double* out) const {
+  using Field = int SCROLLINFO::*;
+  HRESULT Number(UINT what, Field field, double* out) const {
     if (out == nullptr) {
       return E_POINTER;
     }
