@@ -10,7 +10,8 @@ not (XP SP3 also runs on a Pentium MMX, K6 or C3, which lack the first, and
 many lack all of it). An x64 program may use SSE2, which every x64 processor
 has, but no AVX. Every executable section is read with capstone and each
 program's first offending instruction is named with its address. The
-exception tables that the linker puts at the end of the code are not read.
+exception tables that GNU ld puts after the last function of .text are
+data, and not read: x86's unwind records (.eh_frame) say where they begin.
 
 Debian's python3-capstone serves Debian's own python3, hence the interpreter
 named above.
@@ -55,29 +56,76 @@ def extension(instruction, arch):
     return None
 
 
-def code_end(code, image, width):
-    """Where the code of a section ends: GNU ld's PE script puts the
-    constructor and destructor lists (-1, pointers into the image, 0; twice)
-    after the last function, and the exception tables that follow them are
-    data. The whole section where it has no such lists."""
-    words = [int.from_bytes(code[i:i + width], "little") for i in range(0, len(code) - width + 1, width)]
-    last = (1 << (8 * width)) - 1
-    for start, word in enumerate(words):
-        if word != last:
-            continue
-        at = start
-        for _ in range(2):
-            if at >= len(words) or words[at] != last:
-                break
-            at += 1
-            while at < len(words) and words[at] in image:
-                at += 1
-            if at >= len(words) or words[at] != 0:
-                break
-            at += 1
-        else:
-            return start * width
-    return len(code)
+def leb128(data, at, signed=False):
+    """The LEB128 number at data[at], and where it ends."""
+    value = shift = 0
+    while True:
+        byte = data[at]
+        at += 1
+        value |= (byte & 0x7F) << shift
+        shift += 7
+        if not byte & 0x80:
+            break
+    if signed and byte & 0x40:
+        value -= 1 << shift
+    return value, at
+
+
+def encoded(data, at, encoding, address):
+    """The pointer at data[at] in DWARF's encoding (address: where data
+    begins in the image), and where it ends."""
+    form = encoding & 0x0F
+    if form in (0x01, 0x09):
+        value, end = leb128(data, at, signed=form == 0x09)
+    else:
+        size = {0x00: 4, 0x02: 2, 0x03: 4, 0x04: 8, 0x0A: 2, 0x0B: 4, 0x0C: 8}[form]
+        value = int.from_bytes(data[at:at + size], "little", signed=form >= 0x0A)
+        end = at + size
+    if encoding & 0x70 == 0x10:  # relative to where it is
+        value += address + at
+    return value, end
+
+
+def exception_tables(pe):
+    """Where the exception tables begin that GNU ld puts after the last
+    function of .text: the lowest table that an unwind record of .eh_frame
+    points to (x86's DWARF unwinding). None without such records."""
+    frame = next((s for s in pe.sections if s.Name.rstrip(b"\0") in (b".eh_fram", b".eh_frame")),
+                 None)
+    if frame is None:
+        return None
+    data = frame.get_data()[:frame.Misc_VirtualSize]
+    address = pe.OPTIONAL_HEADER.ImageBase + frame.VirtualAddress
+    entries = {}  # each common entry by its offset: its pointer encodings
+    lowest = None
+    at = 0
+    while at + 8 <= len(data) and (length := int.from_bytes(data[at:at + 4], "little")):
+        start, end = at + 4, at + 4 + length
+        pointer = int.from_bytes(data[start:start + 4], "little")
+        if pointer == 0:  # a common entry: version, augmentation, alignments, register
+            version = data[start + 4]
+            text_end = data.index(b"\0", start + 5)
+            augmentation = data[start + 5:text_end].decode("ascii")
+            at = leb128(data, leb128(data, text_end + 1)[1], signed=True)[1]
+            at = at + 1 if version == 1 else leb128(data, at)[1]
+            encodings = {"R": 0x00, "L": None}
+            if augmentation.startswith("z"):
+                at = leb128(data, at)[1]
+                for letter in augmentation[1:]:
+                    if letter == "P":
+                        at = encoded(data, at + 1, data[at], address)[1]
+                    elif letter in "LR":
+                        encodings[letter] = data[at]
+                        at += 1
+            entries[start - 4] = encodings
+        elif (encodings := entries.get(start - pointer)) and encodings["L"] not in (None, 0xFF):
+            at = encoded(data, start + 4, encodings["R"], address)[1]
+            at = encoded(data, at, encodings["R"] & 0x0F, address)[1]
+            table, _ = encoded(data, leb128(data, at)[1], encodings["L"], address)
+            if table:
+                lowest = table if lowest is None else min(lowest, table)
+        at = end
+    return lowest
 
 
 def check(path):
@@ -94,14 +142,16 @@ def check(path):
     p6 = 0
     problems = []
     base = pe.OPTIONAL_HEADER.ImageBase
-    image = range(base, base + pe.OPTIONAL_HEADER.SizeOfImage)
+    tables = exception_tables(pe)
     for section in pe.sections:
         if not section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]:
             continue
         name = section.Name.rstrip(b"\0").decode("ascii", "replace")
         code = section.get_data()[:section.Misc_VirtualSize]
-        code = code[:code_end(code, image, 8 if arch == "x64" else 4)]
-        for instruction in disassembler.disasm(code, base + section.VirtualAddress):
+        start = base + section.VirtualAddress
+        if tables is not None and start <= tables < start + len(code):
+            code = code[:tables - start]
+        for instruction in disassembler.disasm(code, start):
             if instruction.id == 0:  # bytes skipped as data
                 continue
             counted += 1
