@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "window/automation.h"
+#include "window/com_object.h"
 #include "window/function_in.h"
 
 using Microsoft::WRL::ComPtr;
@@ -46,7 +47,10 @@ bool IsSelf(const VARIANT& child) {
 // where it has them. It holds only the control's handle: a client may keep
 // it after the window is gone, when its own answers fail and the system's
 // say so.
-class ControlAccessible final : public IAccessible, public IOleWindow, public IEnumVARIANT {
+class ControlAccessible final : public IAccessible,
+                                public IOleWindow,
+                                public IEnumVARIANT,
+                                private ComObject {
  public:
   ControlAccessible(HWND control, const SetUp& set_up, IAccessible* system)
       : control_(control), kind_(set_up.kind), name_(set_up.name), system_(system) {
@@ -59,27 +63,18 @@ class ControlAccessible final : public IAccessible, public IOleWindow, public IE
     if (object == nullptr) {
       return E_POINTER;
     }
+    IUnknown* found = nullptr;
     if (id == __uuidof(IUnknown) || id == __uuidof(IDispatch) || id == __uuidof(IAccessible)) {
-      *object = static_cast<IAccessible*>(this);
+      found = static_cast<IAccessible*>(this);
     } else if (id == __uuidof(IOleWindow) && window_) {
-      *object = static_cast<IOleWindow*>(this);
+      found = static_cast<IOleWindow*>(this);
     } else if (id == __uuidof(IEnumVARIANT) && children_) {
-      *object = static_cast<IEnumVARIANT*>(this);
-    } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
+      found = static_cast<IEnumVARIANT*>(this);
     }
-    AddRef();
-    return S_OK;
+    return Answer(found, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) {
-      delete this;
-    }
-    return static_cast<ULONG>(left);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return Retain(); }
+  ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
   // IDispatch: the system's type information, invoked on this object.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -221,7 +216,7 @@ class ControlAccessible final : public IAccessible, public IOleWindow, public IE
   HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override { return children_->Clone(copy); }
 
  private:
-  ~ControlAccessible() = default;
+  ~ControlAccessible() override = default;
 
   // The bar's position or range (what asks for), written as format says.
   HRESULT ChannelText(UINT what, const wchar_t* format, BSTR* out) const {
@@ -238,7 +233,6 @@ class ControlAccessible final : public IAccessible, public IOleWindow, public IE
     return Text(text, out);
   }
 
-  LONG references_ = 1;
   const HWND control_;
   const AccessibleKind kind_;
   const wchar_t* const name_;

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "window/com_object.h"
 #include "window/design.h"
 #include "window/function_in.h"
 
@@ -52,7 +53,8 @@ HRESULT Text(const wchar_t* text, UINT length, VARIANT* out) {
 class ControlElement final : public IRawElementProviderSimple,
                              public uia::RangeValueProvider,
                              public uia::ValueProvider,
-                             public uia::InvokeProvider {
+                             public uia::InvokeProvider,
+                             private ComObject {
  public:
   ControlElement(HWND control, AccessibleKind kind, const wchar_t* name)
       : control_(control), kind_(kind), name_(name) {}
@@ -62,29 +64,20 @@ class ControlElement final : public IRawElementProviderSimple,
     if (object == nullptr) {
       return E_POINTER;
     }
+    IUnknown* found = nullptr;
     if (id == __uuidof(IUnknown) || id == __uuidof(IRawElementProviderSimple)) {
-      *object = static_cast<IRawElementProviderSimple*>(this);
+      found = static_cast<IRawElementProviderSimple*>(this);
     } else if (id == uia::kRangeValueProviderId && kind_ == AccessibleKind::kChannel) {
-      *object = static_cast<uia::RangeValueProvider*>(this);
+      found = static_cast<uia::RangeValueProvider*>(this);
     } else if (id == uia::kValueProviderId && kind_ == AccessibleKind::kText) {
-      *object = static_cast<uia::ValueProvider*>(this);
+      found = static_cast<uia::ValueProvider*>(this);
     } else if (id == uia::kInvokeProviderId && kind_ == AccessibleKind::kButton) {
-      *object = static_cast<uia::InvokeProvider*>(this);
-    } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
+      found = static_cast<uia::InvokeProvider*>(this);
     }
-    AddRef();
-    return S_OK;
+    return Answer(found, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) {
-      delete this;
-    }
-    return static_cast<ULONG>(left);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return Retain(); }
+  ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
   // IRawElementProviderSimple
   HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override {
@@ -221,7 +214,7 @@ class ControlElement final : public IRawElementProviderSimple,
   }
 
  private:
-  ~ControlElement() = default;
+  ~ControlElement() override = default;
 
   HRESULT Read(SCROLLINFO* bar) const {
     return IsWindow(control_) && GetScrollInfo(control_, SB_CTL, bar) ? S_OK
@@ -255,7 +248,6 @@ class ControlElement final : public IRawElementProviderSimple,
     return S_OK;
   }
 
-  LONG references_ = 1;
   const HWND control_;
   const AccessibleKind kind_;
   const wchar_t* const name_;
