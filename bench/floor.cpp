@@ -1,12 +1,14 @@
 // The floor that Tintwell is measured against: only what its job cannot
 // avoid. It joins the apartment, creates the messenger object and subscribes,
-// makes a window of the same size with the same controls, fonts and icons,
+// makes a window of the same size with the same controls, fonts and icons
+// (the controls subclassed, as those that answer screen readers must be),
 // reads the sign-in name and the account's stored colour and sets the bars to
 // it, and shows the window, a bar holding the keyboard focus; a click on the
 // Change label reads the sign-in name twice, opens, sets and closes the value
 // once and shows one box. No checks, no layout logic, no preview, no watch
 // over the messenger.
 #include <windows.h>
+#include <commctrl.h>
 #include <ocidl.h>
 #include <wrl/client.h>
 
@@ -17,6 +19,7 @@
 #include "messenger/messenger_ids.h"
 #include "resource_ids.h"
 #include "window/design.h"
+#include "window/function_in.h"
 
 namespace {
 
@@ -81,6 +84,28 @@ void ShowDesignFontsAndIcons(HWND window, HINSTANCE instance) {
   }
 }
 
+// A control that answers screen readers takes every message through a
+// subclass of the common controls', as Tintwell's do: under Wine each such
+// message costs a call to the server, a cost the job cannot avoid.
+using PassOnFunction = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+PassOnFunction pass_on = nullptr;
+
+LRESULT CALLBACK PassOn(HWND control, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                        DWORD_PTR) {
+  return pass_on(control, message, wparam, lparam);
+}
+
+void SubclassSpokenControls(HWND window) {
+  const HMODULE comctl32 = LoadLibraryW(L"comctl32.dll");
+  using SubclassFunction = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR);
+  const auto subclass = FunctionIn<SubclassFunction>(comctl32, "SetWindowSubclass");
+  pass_on = FunctionIn<PassOnFunction>(comctl32, "DefSubclassProc");
+  for (const int id :
+       {design::kRed, design::kGreen, design::kBlue, design::kText1, design::kLabel4}) {
+    subclass(GetDlgItem(window, id), &PassOn, 1, 0);
+  }
+}
+
 void Apply(HWND window) {
   const HKEY key = OpenAccountKey(KEY_WRITE);
   RegSetValueExA(key, "IM Color", 0, REG_BINARY, record, sizeof record);
@@ -137,6 +162,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                     window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
                     nullptr);
   }
+  SubclassSpokenControls(window);
   ShowDesignFontsAndIcons(window, instance);
   ShowStoredColor(window);
   ShowWindow(window, SW_SHOWNORMAL);
