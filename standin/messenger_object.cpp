@@ -20,31 +20,16 @@ HRESULT STDMETHODCALLTYPE MessengerObject::QueryInterface(REFIID iid, void** obj
   if (object == nullptr) {
     return E_POINTER;
   }
+  IUnknown* found = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == messenger_ids::kMessengerInterface ||
       iid == messenger_ids::kMessengerDefaultInterface) {
-    *object = static_cast<IMessengerDefault*>(this);
+    found = static_cast<IMessengerDefault*>(this);
   } else if (iid == IID_IConnectionPointContainer) {
-    *object = static_cast<IConnectionPointContainer*>(this);
+    found = static_cast<IConnectionPointContainer*>(this);
   } else if (iid == IID_IConnectionPoint) {
-    *object = static_cast<IConnectionPoint*>(this);
-  } else {
-    *object = nullptr;
-    return E_NOINTERFACE;
+    found = static_cast<IConnectionPoint*>(this);
   }
-  AddRef();
-  return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE MessengerObject::AddRef() {
-  return static_cast<ULONG>(InterlockedIncrement(&references_));
-}
-
-ULONG STDMETHODCALLTYPE MessengerObject::Release() {
-  const LONG left = InterlockedDecrement(&references_);
-  if (left == 0) {
-    delete this;
-  }
-  return static_cast<ULONG>(left);
+  return Answer(found, object);
 }
 
 HRESULT STDMETHODCALLTYPE MessengerObject::GetTypeInfoCount(UINT* count) {

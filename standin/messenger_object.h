@@ -8,6 +8,8 @@
 
 #include <map>
 
+#include "com_object.h"
+
 struct IMessenger : IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_MySigninName(BSTR* name) = 0;
 };
@@ -15,13 +17,14 @@ struct IMessengerDefault : IMessenger {};
 
 class MessengerObject final : public IMessengerDefault,
                               public IConnectionPointContainer,
-                              public IConnectionPoint {
+                              public IConnectionPoint,
+                              private ComObject {
  public:
   MessengerObject();
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return Retain(); }
+  ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
@@ -46,9 +49,8 @@ class MessengerObject final : public IMessengerDefault,
   void Fire();
 
  private:
-  ~MessengerObject();
+  ~MessengerObject() override;
 
-  LONG references_ = 1;
   DWORD next_cookie_ = 1;
   std::map<DWORD, Microsoft::WRL::ComPtr<IDispatch>> sinks_;
 };

@@ -89,6 +89,7 @@ TEST_P(WindowTest, KeysClicksAndDragsMoveTheBarsAndThePreviewFollowsExactly) {
 TEST_P(WindowTest, UiAutomationClientsElsewhereReadSlidersTheSampleAndAButton) {
   ASSERT_NE(Start(), nullptr);
   ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  const AtEnd uninitialized{[] { CoUninitialize(); }};
   const HMODULE core = LoadLibraryW(L"uiautomationcore.dll");
   using NodeFunction = HRESULT(WINAPI*)(HWND, HANDLE*);
   using PropertyFunction = HRESULT(WINAPI*)(HANDLE, PROPERTYID, VARIANT*);
@@ -125,7 +126,6 @@ TEST_P(WindowTest, UiAutomationClientsElsewhereReadSlidersTheSampleAndAButton) {
                                      {design::kLabel4, L"50000/Change/unfocusable/Enter/"}}) {
     EXPECT_EQ(read(id), expected);
   }
-  CoUninitialize();
 }
 
 }  // namespace

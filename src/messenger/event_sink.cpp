@@ -6,26 +6,9 @@ HRESULT STDMETHODCALLTYPE EventSink::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) {
     return E_POINTER;
   }
-  if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) ||
-      iid == messenger_ids::kMessengerEvents) {
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE EventSink::AddRef() {
-  return static_cast<ULONG>(InterlockedIncrement(&references_));
-}
-
-ULONG STDMETHODCALLTYPE EventSink::Release() {
-  const LONG left = InterlockedDecrement(&references_);
-  if (left == 0) {
-    delete this;
-  }
-  return static_cast<ULONG>(left);
+  const bool found = iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) ||
+                     iid == messenger_ids::kMessengerEvents;
+  return Answer(found ? static_cast<IDispatch*>(this) : nullptr, object);
 }
 
 HRESULT STDMETHODCALLTYPE EventSink::GetTypeInfoCount(UINT* count) {

@@ -5,11 +5,13 @@
 #include <windows.h>
 #include <oaidl.h>
 
-class EventSink final : public IDispatch {
+#include "com_object.h"
+
+class EventSink final : public IDispatch, private ComObject {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return Retain(); }
+  ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
@@ -20,6 +22,5 @@ class EventSink final : public IDispatch {
                                    UINT* argument_error) override;
 
  private:
-  ~EventSink() = default;
-  LONG references_ = 1;
+  ~EventSink() override = default;
 };

@@ -7,8 +7,8 @@
 #include <new>
 #include <utility>
 
+#include "com_object.h"
 #include "window/automation.h"
-#include "window/com_object.h"
 #include "window/function_in.h"
 
 using Microsoft::WRL::ComPtr;
@@ -276,6 +276,19 @@ struct Subclassing {
 Subclassing subclassing;
 constexpr UINT_PTR kSubclassId = 1;
 
+// Whether the common controls have all four; looked up until they do.
+bool SubclassingFound() {
+  if (subclassing.next == nullptr) {
+    const HMODULE comctl32 = GetModuleHandleW(L"comctl32.dll");
+    subclassing = {FunctionIn<Subclassing::SetFunction>(comctl32, "SetWindowSubclass"),
+                   FunctionIn<Subclassing::RemoveFunction>(comctl32, "RemoveWindowSubclass"),
+                   FunctionIn<Subclassing::GetFunction>(comctl32, "GetWindowSubclass"),
+                   FunctionIn<Subclassing::NextFunction>(comctl32, "DefSubclassProc")};
+  }
+  return subclassing.set != nullptr && subclassing.remove != nullptr &&
+         subclassing.get != nullptr && subclassing.next != nullptr;
+}
+
 LRESULT CALLBACK AccessibleControlProcedure(HWND control, UINT message, WPARAM wparam,
                                             LPARAM lparam, UINT_PTR, DWORD_PTR data) {
   const auto* set_up = reinterpret_cast<const SetUp*>(data);
@@ -326,18 +339,8 @@ bool ClickLater(HWND control) {
 }
 
 bool MakeAccessible(HWND control, AccessibleKind kind, const wchar_t* name) {
-  if (subclassing.next == nullptr) {
-    const HMODULE comctl32 = GetModuleHandleW(L"comctl32.dll");
-    subclassing = {FunctionIn<Subclassing::SetFunction>(comctl32, "SetWindowSubclass"),
-                   FunctionIn<Subclassing::RemoveFunction>(comctl32, "RemoveWindowSubclass"),
-                   FunctionIn<Subclassing::GetFunction>(comctl32, "GetWindowSubclass"),
-                   FunctionIn<Subclassing::NextFunction>(comctl32, "DefSubclassProc")};
-    if (subclassing.set == nullptr || subclassing.remove == nullptr || subclassing.get == nullptr) {
-      subclassing.next = nullptr;
-    }
-  }
   std::unique_ptr<SetUp> set_up{new (std::nothrow) SetUp{kind, name}};
-  if (!set_up || subclassing.next == nullptr ||
+  if (!set_up || !SubclassingFound() ||
       !subclassing.set(control, &AccessibleControlProcedure, kSubclassId,
                        reinterpret_cast<DWORD_PTR>(set_up.get()))) {
     return false;

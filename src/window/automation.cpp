@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "window/com_object.h"
+#include "com_object.h"
 #include "window/design.h"
 #include "window/function_in.h"
 
@@ -193,7 +193,7 @@ class ControlElement final : public IRawElementProviderSimple,
       return E_INVALIDARG;
     }
     if (read_only) {
-      return static_cast<HRESULT>(0x80040200);  // UIA_E_ELEMENTNOTENABLED
+      return uia::kElementNotEnabled;
     }
     return SetWindowTextW(control_, text) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
   }

@@ -11,6 +11,7 @@
 namespace uia {
 
 inline constexpr LONG kRootObjectId = -25;  // WM_GETOBJECT's object for UI Automation
+inline constexpr HRESULT kElementNotEnabled = static_cast<HRESULT>(0x80040200);
 inline constexpr HRESULT kElementNotAvailable = static_cast<HRESULT>(0x80040201);
 
 enum Pattern : PATTERNID {

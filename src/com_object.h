@@ -1,6 +1,7 @@
-// What each of the program's own COM objects does alike: one count of
-// references for all of its interfaces, and the answer to QueryInterface.
-// The object's IUnknown methods hand on to these.
+// What every COM object of the project's own that counts its references
+// does alike (the stand-in's too): one count for all of its interfaces, and
+// the answer to QueryInterface. The object's IUnknown methods hand on to
+// these.
 #pragma once
 
 #include <windows.h>
